@@ -1,0 +1,39 @@
+#include "hex.h"
+
+namespace {
+
+const char kDigits[] = "0123456789ABCDEF";
+
+// Writes the digits of count bytes; the caller writes the terminator.
+void WriteDigits(const uint8_t* source, int32_t count, char* output) {
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t byte = source[i];
+        output[2 * i] = kDigits[byte >> 4];
+        output[2 * i + 1] = kDigits[byte & 0x0F];
+    }
+}
+
+}  // namespace
+
+void HexRunFormatter(const uint8_t* source, int32_t count, char* output) {
+    if (output == nullptr) return;
+    if (count < 0) count = 0;
+    WriteDigits(source, count, output);
+    output[2 * count] = '\0';
+}
+
+void IdHexFormatter(const uint8_t* source, char* output) {
+    HexRunFormatter(source, 8, output);
+}
+
+void BlockHexFormatter(const uint8_t* source, char* output) {
+    HexRunFormatter(source, 16, output);
+}
+
+void TerminateAt(char* text, int32_t index) {
+    if (text != nullptr) text[index] = '\0';
+}
+
+char* TextAt(char* text, int32_t index) {
+    return text == nullptr ? nullptr : text + index;
+}
