@@ -1,0 +1,109 @@
+#!/usr/bin/python3
+"""Structure checks of the built Pelkart.dll: what a Windows loader and a VB
+Declare see of it. Expected names come from the module-definition files."""
+import pathlib
+import re
+import sys
+import unittest
+
+import pefile
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+DLL = pathlib.Path(sys.argv.pop(1) if len(sys.argv) > 1 else ROOT / "dist/x86/Pelkart.dll")
+
+
+def def_entries(path):
+    """(name, ordinal or None) for each line under EXPORTS of a .def file."""
+    entries, in_exports = [], False
+    for line in pathlib.Path(path).read_text().splitlines():
+        line = line.split(";")[0].strip()
+        if not line:
+            continue
+        if line.upper() == "EXPORTS":
+            in_exports = True
+            continue
+        if in_exports:
+            m = re.fullmatch(r"(\S+)(?:\s+@(\d+))?", line)
+            entries.append((m.group(1), int(m.group(2)) if m.group(2) else None))
+    return entries
+
+
+class PelkartImage(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pe = pefile.PE(str(DLL))
+
+    def test_machine_is_i386_dll(self):
+        fh = self.pe.FILE_HEADER
+        self.assertEqual(fh.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
+        self.assertTrue(fh.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"])
+
+    def test_exports_fifteen_names_at_ordinals_one_to_fifteen(self):
+        exports = self.pe.DIRECTORY_ENTRY_EXPORT
+        self.assertEqual(exports.struct.Base, 1)
+        self.assertEqual(exports.struct.NumberOfFunctions, 15)
+        self.assertEqual(exports.name, b"Pelkart.dll")
+        expected = def_entries(ROOT / "src/exports/Pelkart.def")
+        actual = [(s.name.decode(), s.ordinal) for s in exports.symbols]
+        self.assertEqual(sorted(actual, key=lambda e: e[1]), expected)
+        self.assertEqual([n for n, _ in expected], sorted(n for n, _ in expected),
+                         "ordinals follow the byte order of the names")
+        self.assertEqual([o for _, o in expected], list(range(1, 16)))
+
+    def test_every_export_is_code(self):
+        text = next(s for s in self.pe.sections if s.Name.rstrip(b"\0") == b".text")
+        for symbol in self.pe.DIRECTORY_ENTRY_EXPORT.symbols:
+            self.assertIsNone(symbol.forwarder)
+            self.assertTrue(text.contains_rva(symbol.address), symbol.name)
+
+    def test_imports_only_the_reader_library_operations(self):
+        imports = {e.dll.decode().lower(): [i.name.decode() for i in e.imports]
+                   for e in self.pe.DIRECTORY_ENTRY_IMPORT}
+        expected = sorted(n for n, _ in def_entries(ROOT / "src/reader/felica.def"))
+        self.assertEqual(list(imports), ["felica.dll"])
+        self.assertEqual(sorted(imports["felica.dll"]), expected)
+        self.assertFalse(hasattr(self.pe, "DIRECTORY_ENTRY_DELAY_IMPORT"))
+
+    def test_hardening_flags_and_sections(self):
+        flags = self.pe.OPTIONAL_HEADER.DllCharacteristics
+        chars = pefile.DLL_CHARACTERISTICS
+        self.assertTrue(flags & chars["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"])
+        self.assertTrue(flags & chars["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"])
+        load_config = getattr(self.pe, "DIRECTORY_ENTRY_LOAD_CONFIG", None)
+        has_safeseh = load_config is not None and load_config.struct.SEHandlerTable != 0
+        self.assertTrue(flags & chars["IMAGE_DLLCHARACTERISTICS_NO_SEH"] or has_safeseh)
+        write = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_WRITE"]
+        execute = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
+        for s in self.pe.sections:
+            self.assertFalse(s.Characteristics & write and s.Characteristics & execute, s.Name)
+
+    def test_version_record(self):
+        entries = self.pe.DIRECTORY_ENTRY_RESOURCE.entries
+        version = next(e for e in entries if e.id == pefile.RESOURCE_TYPE["RT_VERSION"])
+        self.assertEqual([e.id for e in version.directory.entries], [1])
+        languages = version.directory.entries[0].directory.entries
+        self.assertEqual([e.id for e in languages], [0x0411])
+
+        fixed = self.pe.VS_FIXEDFILEINFO[0]
+        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), (0x00010000, 0x00000001))
+        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), (0x00010000, 0x00000001))
+        self.assertEqual((fixed.FileFlagsMask, fixed.FileFlags), (0x17, 0))
+        self.assertEqual((fixed.FileOS, fixed.FileType, fixed.FileSubtype), (4, 2, 0))
+        self.assertEqual((fixed.FileDateMS, fixed.FileDateLS), (0, 0))
+
+        tables = [t for info in self.pe.FileInfo[0] if info.Key == b"StringFileInfo"
+                  for t in info.StringTable]
+        self.assertEqual([t.LangID for t in tables], [b"041104b0"])
+        strings = {k.decode(): v.decode() for k, v in tables[0].entries.items()}
+        description = "Read Felica IDm and SFCard(Suica etc.) for VB and VBA"
+        for key, value in {"Comments": description, "FileDescription": description,
+                           "FileVersion": "1, 0, 0, 1", "ProductName": "Pelkart",
+                           "ProductVersion": "1, 0, 0, 1"}.items():
+            self.assertEqual(strings.get(key), value, key)
+        translations = [v for info in self.pe.FileInfo[0] if info.Key == b"VarFileInfo"
+                        for var in info.Var for v in var.entry.values()]
+        self.assertEqual(translations, ["0x0411 0x04b0"])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
