@@ -1,0 +1,471 @@
+// Pelkart.dll as a VB or VBA program meets it: loaded beside the reader
+// simulator under Wine, every export found by name and by ordinal, called
+// with the stack and registers checked, and read end to end.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "out_buffer.h"
+#include "pelkart_module.h"
+
+namespace {
+
+std::string dist;  // the folder holding Pelkart.dll and felica.dll, Windows form
+HMODULE pelkart = nullptr;
+HMODULE reader = nullptr;
+Simulator sim;
+
+struct ExportName {
+    const char* name;
+    int ordinal;
+    int arguments;  // 32-bit values pushed, besides the object of a member
+};
+
+const ExportName kExports[] = {
+    {"??0CPelkart@@QAE@XZ", 1, 0},
+    {"??4CPelkart@@QAEAAV0@ABV0@@Z", 2, 1},
+    {"DLLVersion", 3, 0},
+    {"FelicaGetLastError", 4, 0},
+    {"FelicaIDm", 5, 2},
+    {"FelicaRWClose", 6, 0},
+    {"FelicaRWOpen", 7, 0},
+    {"FelicaSuicaBalance", 8, 2},
+    {"FelicaSuicaKaisatsu", 9, 2},
+    {"FelicaSuicaRecord", 10, 3},
+    {"FelicaSuicaRecordAll", 11, 2},
+    {"FelicaSuicaRecordAll_01", 12, 2},
+    {"GetFelicaIDm", 13, 2},
+    {"GetSuicaRecord", 14, 3},
+    {"GetSuicaRecordAll", 15, 2},
+};
+
+void* Export(const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(pelkart, name));
+}
+template <typename F>
+F Function(const char* name) {
+    return reinterpret_cast<F>(GetProcAddress(pelkart, name));
+}
+
+std::string Hex(const uint8_t* bytes, size_t count) {
+    std::string text;
+    char digits[3];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
+        text += digits;
+    }
+    return text;
+}
+
+// A card whose every block differs, with bytes below 0x10, letters and 0xFF.
+struct Card {
+    uint8_t idm[8] = {0x01, 0x2E, 0x4C, 0x7F, 0xA0, 0xB1, 0x0A, 0xFF};
+    uint8_t pmm[8] = {0x03, 0x01, 0x4B, 0x02, 0x4F, 0x49, 0x93, 0xFF};
+    uint8_t balance[16];
+    uint8_t gate[48];
+    uint8_t history[320];
+
+    Card() {
+        for (int i = 0; i < 16; ++i) balance[i] = static_cast<uint8_t>(0xB0 + i);
+        for (int i = 0; i < 48; ++i) gate[i] = static_cast<uint8_t>(0x60 + 5 * i);
+        for (int i = 0; i < 320; ++i) history[i] = static_cast<uint8_t>(7 * i);
+    }
+
+    std::string Image() const {
+        std::string text = "idm " + Hex(idm, 8) + "\npmm " + Hex(pmm, 8) + "\n";
+        text += "service 008B\nblock " + Hex(balance, 16) + "\n";
+        text += "service 108F\n";
+        for (int n = 0; n < 3; ++n) text += "block " + Hex(gate + 16 * n, 16) + "\n";
+        text += "service 090F\n";
+        for (int n = 0; n < 20; ++n) text += "block " + Hex(history + 16 * n, 16) + "\n";
+        return text;
+    }
+};
+
+const Card card;
+
+// A fresh reader with the test card on it.
+void FreshReader() {
+    sim.reset();
+    ASSERT_EQ(sim.use_card(card.Image().c_str()), 0);
+}
+
+TEST(Exports, EveryExportIsFoundByNameAndByOrdinalAtTheSameAddress) {
+    for (const ExportName& e : kExports) {
+        FARPROC by_name = GetProcAddress(pelkart, e.name);
+        FARPROC by_ordinal = GetProcAddress(pelkart, MAKEINTRESOURCEA(e.ordinal));
+        EXPECT_NE(by_name, nullptr) << e.name;
+        EXPECT_EQ(by_name, by_ordinal) << e.name;
+    }
+    EXPECT_EQ(GetProcAddress(pelkart, MAKEINTRESOURCEA(16)), nullptr);
+}
+
+// VB raises "Bad DLL calling convention" when a function leaves the stack
+// pointer elsewhere than where it found it.
+TEST(Exports, EveryFunctionRemovesItsArgumentsAndKeepsTheCallersRegisters) {
+    for (bool open : {false, true}) {
+        for (const ExportName& e : kExports) {
+            if (e.ordinal <= 2) continue;  // the members are thiscall: below
+            SCOPED_TRACE(std::string(e.name) + (open ? ", reader open" : ", reader closed"));
+            FreshReader();
+            if (open) {
+                ASSERT_EQ(Function<NoArguments>("FelicaRWOpen")(), 1);
+            }
+            static char first[700], second[700];
+            // Texts go as pointers, blockNumber as a Long by value.
+            const bool numbered = e.arguments == 3;
+            const uint32_t arguments[3] = {
+                reinterpret_cast<uint32_t>(first),
+                numbered ? 3u : reinterpret_cast<uint32_t>(second),
+                reinterpret_cast<uint32_t>(second)};
+            int32_t left = -1, kept = 0;
+            call_checked(Export(e.name), nullptr, arguments, e.arguments, &left, &kept);
+            EXPECT_EQ(left, 0);
+            EXPECT_EQ(kept, 1);
+        }
+    }
+}
+
+TEST(Exports, CPelkartMembersAreThiscallAndReturnTheObjectWritingNothing) {
+    OutBuffer left(8), right(8);
+    int32_t stack_left = -1, kept = 0;
+    const int32_t constructed =
+        call_checked(Export("??0CPelkart@@QAE@XZ"), left.data(), nullptr, 0, &stack_left, &kept);
+    EXPECT_EQ(constructed, reinterpret_cast<int32_t>(left.data()));
+    EXPECT_EQ(stack_left, 0);
+    EXPECT_EQ(kept, 1);
+
+    const uint32_t from[1] = {reinterpret_cast<uint32_t>(right.data())};
+    const int32_t assigned = call_checked(Export("??4CPelkart@@QAEAAV0@ABV0@@Z"), left.data(),
+                                          from, 1, &stack_left, &kept);
+    EXPECT_EQ(assigned, reinterpret_cast<int32_t>(left.data()));
+    EXPECT_EQ(stack_left, 0);  // the assignment removed its one argument
+    EXPECT_EQ(kept, 1);
+    EXPECT_TRUE(left.Untouched());
+    EXPECT_TRUE(right.Untouched());
+}
+
+TEST(Module, EntryReturnsTrueForEveryNotificationAndCallsNothing) {
+    auto base = reinterpret_cast<const uint8_t*>(pelkart);
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    void* entry = const_cast<uint8_t*>(base + nt->OptionalHeader.AddressOfEntryPoint);
+    sim.reset();
+    for (uint32_t reason : {DLL_PROCESS_ATTACH, DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH}) {
+        const uint32_t arguments[3] = {reinterpret_cast<uint32_t>(pelkart), reason, 0};
+        int32_t left = -1, kept = 0;
+        EXPECT_EQ(call_checked(entry, nullptr, arguments, 3, &left, &kept), TRUE) << reason;
+        EXPECT_EQ(left, 0);
+    }
+    EXPECT_EQ(sim.log_count(), 0);
+}
+
+std::string VersionString(const std::vector<char>& info, const std::string& key) {
+    char* value = nullptr;
+    UINT length = 0;
+    const std::string path = "\\StringFileInfo\\041104b0\\" + key;
+    if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length))
+        return "(missing)";
+    return std::string(value);
+}
+
+TEST(Module, VersionRecordReadsAsWindowsShowsIt) {
+    const std::string path = dist + "Pelkart.dll";
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwFileFlagsMask, 0x17u);
+    EXPECT_EQ(fixed->dwFileFlags, 0u);
+    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+    EXPECT_EQ(fixed->dwFileSubtype, 0u);
+    EXPECT_EQ(fixed->dwFileDateMS, 0u);
+    EXPECT_EQ(fixed->dwFileDateLS, 0u);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(length, 4u);
+    EXPECT_EQ(translation[0], 0x0411);
+    EXPECT_EQ(translation[1], 1200);
+
+    const std::string description = "Read Felica IDm and SFCard(Suica etc.) for VB and VBA";
+    EXPECT_EQ(VersionString(info, "Comments"), description);
+    EXPECT_EQ(VersionString(info, "FileDescription"), description);
+    EXPECT_EQ(VersionString(info, "FileVersion"), "1, 0, 0, 1");
+    EXPECT_EQ(VersionString(info, "ProductName"), "Pelkart");
+    EXPECT_EQ(VersionString(info, "ProductVersion"), "1, 0, 0, 1");
+}
+
+// The reading exports, with what a complete read of the test card gives.
+struct Reading {
+    const char* name;
+    bool one_shot;
+    size_t pmm_size;
+    size_t block_size;
+    int32_t success;
+    std::string calls;  // the reader calls of a complete read
+    std::string block;  // the complete block text
+    enum Kind { kIds, kExchange, kConnectedRecord, kOneShotRecord, kHistory } kind;
+    std::function<int32_t(char* idm, char* pmm, char* block)> call;
+};
+
+const std::string R20(20, 'R');
+
+const std::vector<Reading>& Readings() {
+    static const std::vector<Reading> readings = {
+        {"FelicaIDm", false, 17, 0, 1, "P", "", Reading::kIds,
+         [](char* i, char* p, char*) { return Function<TwoTexts>("FelicaIDm")(i, p); }},
+        {"GetFelicaIDm", true, 17, 0, 1, "IOPCD", "", Reading::kIds,
+         [](char* i, char* p, char*) { return Function<TwoTexts>("GetFelicaIDm")(i, p); }},
+        {"FelicaSuicaBalance", false, 0, 33, 1, "PS", Hex(card.balance, 16), Reading::kExchange,
+         [](char* i, char*, char* b) { return Function<TwoTexts>("FelicaSuicaBalance")(b, i); }},
+        {"FelicaSuicaKaisatsu", false, 0, 97, 1, "PS", Hex(card.gate, 48), Reading::kExchange,
+         [](char* i, char*, char* b) { return Function<TwoTexts>("FelicaSuicaKaisatsu")(b, i); }},
+        {"FelicaSuicaRecordAll", false, 0, 641, 670, "PS", Hex(card.history, 320), Reading::kExchange,
+         [](char* i, char*, char* b) { return Function<TwoTexts>("FelicaSuicaRecordAll")(i, b); }},
+        {"FelicaSuicaRecord", false, 0, 33, 1, "PR", Hex(card.history + 16 * 7, 16),
+         Reading::kConnectedRecord,
+         [](char* i, char*, char* b) { return Function<TextNumberText>("FelicaSuicaRecord")(b, 7, i); }},
+        {"GetSuicaRecord", true, 0, 33, 1, "IOPRCD", Hex(card.history + 16 * 7, 16),
+         Reading::kOneShotRecord,
+         [](char* i, char*, char* b) { return Function<TextNumberText>("GetSuicaRecord")(b, 7, i); }},
+        {"FelicaSuicaRecordAll_01", false, 0, 641, 1, "P" + R20, Hex(card.history, 320),
+         Reading::kHistory,
+         [](char* i, char*, char* b) { return Function<TwoTexts>("FelicaSuicaRecordAll_01")(i, b); }},
+        {"GetSuicaRecordAll", true, 0, 641, 1, "IOP" + R20 + "CD", Hex(card.history, 320),
+         Reading::kHistory,
+         [](char* i, char*, char* b) { return Function<TwoTexts>("GetSuicaRecordAll")(i, b); }},
+    };
+    return readings;
+}
+
+struct Outputs {
+    OutBuffer idm{17};
+    OutBuffer pmm;
+    OutBuffer block;
+    Outputs(const Reading& r) : pmm(r.pmm_size), block(r.block_size) {}
+    int32_t Call(const Reading& r) {
+        return r.call(idm.data(), r.pmm_size ? pmm.data() : nullptr,
+                      r.block_size ? block.data() : nullptr);
+    }
+};
+
+// Opens the connection for a connected-mode read, then clears the log.
+void Prepare(const Reading& r) {
+    FreshReader();
+    if (!r.one_shot) {
+        ASSERT_EQ(Function<NoArguments>("FelicaRWOpen")(), 1);
+        const std::string opened = sim.Calls();
+        ASSERT_EQ(opened, "IO");
+    }
+}
+
+// Calls made by the read itself, after any opening in Prepare.
+std::string ReadCalls(const Reading& r) {
+    const std::string calls = sim.Calls();
+    return r.one_shot ? calls : calls.substr(2);
+}
+
+TEST(EndToEnd, EveryReadGivesTheCardsTextsThroughTheReaderLibrary) {
+    for (const Reading& r : Readings()) {
+        SCOPED_TRACE(r.name);
+        Prepare(r);
+        Outputs out(r);
+        EXPECT_EQ(out.Call(r), r.success);
+        EXPECT_EQ(ReadCalls(r), r.calls);
+        EXPECT_TRUE(out.idm.Holds(Hex(card.idm, 8)));
+        if (r.pmm_size) {
+            EXPECT_TRUE(out.pmm.Holds(Hex(card.pmm, 8)));
+        }
+        if (r.block_size) {
+            EXPECT_TRUE(out.block.Holds(r.block));
+        }
+    }
+}
+
+// The records the reader library receives, as it reads them: the layout of
+// every field crosses from one compiler to another here.
+TEST(EndToEnd, TheReaderLibraryReceivesTheRecordsFieldByField) {
+    const Reading& history = Readings()[7];
+    Prepare(history);
+    Outputs out(history);
+    ASSERT_EQ(out.Call(history), 1);
+    const SimCall poll = sim.Entry(2);
+    EXPECT_EQ(poll.op, kSimPoll);
+    EXPECT_EQ(poll.system_code[0], 0xFF);
+    EXPECT_EQ(poll.system_code[1], 0xFF);
+    EXPECT_EQ(poll.time_slot, 0);
+    EXPECT_EQ(poll.number_of_cards_before, 0);
+    for (int n = 0; n < 20; ++n) {
+        const SimCall read = sim.Entry(3 + n);
+        EXPECT_EQ(read.op, kSimReadBlock);
+        EXPECT_EQ(Hex(read.card_idm, 8), Hex(card.idm, 8));
+        EXPECT_EQ(read.number_of_services, 1);
+        EXPECT_EQ(read.service_code[0], 0x0F);
+        EXPECT_EQ(read.service_code[1], 0x09);
+        EXPECT_EQ(read.number_of_blocks, 1);
+        EXPECT_EQ(read.has_block_list, 1);
+        EXPECT_EQ(read.block_list_element[0], 0x80);
+        EXPECT_EQ(read.block_list_element[1], n);
+        EXPECT_EQ(read.status_before[0] | read.status_before[1] | read.status_before[2], 0);
+    }
+
+    const Reading& gate = Readings()[3];
+    Prepare(gate);
+    Outputs gate_out(gate);
+    ASSERT_EQ(gate_out.Call(gate), 1);
+    const SimCall exchange = sim.Entry(3);
+    EXPECT_EQ(exchange.op, kSimReadService);
+    EXPECT_EQ(exchange.system_code[0], 0xFF);
+    EXPECT_EQ(exchange.time_slot, 0);
+    EXPECT_EQ(exchange.number_of_services, 1);
+    EXPECT_EQ(exchange.service_code[0], 0x8F);
+    EXPECT_EQ(exchange.service_code[1], 0x10);
+    EXPECT_EQ(exchange.number_of_blocks, 3);
+    EXPECT_EQ(exchange.has_block_list, 0);
+}
+
+int32_t FailureCode(char call) {
+    switch (call) {
+        case 'I': return -10;
+        case 'O': return -11;
+        case 'P': return -12;
+        case 'C': return -13;
+        case 'D': return -14;
+        default: return -15;  // R, S
+    }
+}
+
+// A failure injected at each reader call of each read: the result names the
+// failing step, a one-shot read still closes and disposes after a failure in
+// its middle, and each buffer holds what the steps before the failure wrote.
+TEST(EndToEnd, AFailureAtEachReaderCallGivesItsCodeAndLeavesWhatWasWritten) {
+    int points = 0;
+    for (const Reading& r : Readings()) {
+        for (size_t k = 0; k < r.calls.size(); ++k) {
+            const char failing = r.calls[k];
+            const std::string before = r.calls.substr(0, k);
+            int nth = 0;
+            for (char c : before) nth += c == failing;
+            SCOPED_TRACE(std::string(r.name) + ", failing call " + std::to_string(k) + " " + failing);
+
+            Prepare(r);
+            const int32_t op = std::string("IDOCPRSE").find(failing);
+            sim.inject(op, nth, 0);
+            Outputs out(r);
+            EXPECT_EQ(out.Call(r), FailureCode(failing));
+            ++points;
+
+            const bool middle = failing == 'P' || failing == 'R' || failing == 'S';
+            EXPECT_EQ(ReadCalls(r), r.calls.substr(0, k + 1) + (r.one_shot && middle ? "CD" : ""));
+
+            const bool polled = before.find('P') != std::string::npos;
+            int reads = 0;
+            for (char c : before) reads += c == 'R' || c == 'S';
+            const bool complete = reads == static_cast<int>(r.kind == Reading::kHistory ? 20 : 1);
+            EXPECT_TRUE(polled ? out.idm.Holds(Hex(card.idm, 8)) : out.idm.Untouched());
+            if (r.pmm_size) {
+                EXPECT_TRUE(polled ? out.pmm.Holds(Hex(card.pmm, 8)) : out.pmm.Untouched());
+            }
+            switch (r.kind) {
+                case Reading::kIds: break;
+                case Reading::kExchange:
+                    EXPECT_TRUE(out.block.Holds(complete ? r.block : ""));
+                    break;
+                case Reading::kConnectedRecord:
+                    EXPECT_TRUE(complete ? out.block.Holds(r.block) : out.block.EmptyWithTerminatorAt(32));
+                    break;
+                case Reading::kOneShotRecord:
+                    EXPECT_TRUE(complete ? out.block.Holds(r.block) : out.block.Untouched());
+                    break;
+                case Reading::kHistory:
+                    EXPECT_TRUE(out.block.Holds(r.block.substr(0, 32 * static_cast<size_t>(reads))));
+                    break;
+            }
+        }
+    }
+    std::printf("fault points covered: %d\n", points);
+}
+
+TEST(Connection, ReadsWithoutAnOpenReaderFailAndTheLastErrorSaysWhy) {
+    FreshReader();
+    OutBuffer idm(17), pmm(17);
+    EXPECT_EQ(Function<TwoTexts>("FelicaIDm")(idm.data(), pmm.data()), -12);
+    EXPECT_TRUE(idm.Untouched());
+    EXPECT_EQ(Function<NoArguments>("FelicaGetLastError")(), 1001);  // not initialised
+    EXPECT_EQ(Function<NoArguments>("FelicaRWClose")(), -13);
+    ASSERT_EQ(Function<NoArguments>("FelicaRWOpen")(), 1);
+    ASSERT_EQ(Function<NoArguments>("FelicaRWClose")(), 1);
+    EXPECT_EQ(Function<NoArguments>("FelicaRWClose")(), -13);
+    EXPECT_EQ(Function<NoArguments>("DLLVersion")(), 1);
+    EXPECT_EQ(sim.Calls(), "PEC" "IOCD" "C");
+}
+
+TEST(Simulator, ServesTheBuiltInSampleCardAndACardImageFromAFile) {
+    sim.reset();  // no card given: the built-in sample, as a user's first run gets it
+    OutBuffer idm(17), pmm(17);
+    EXPECT_EQ(Function<TwoTexts>("GetFelicaIDm")(idm.data(), pmm.data()), 1);
+    EXPECT_TRUE(idm.Holds("0101012EA40B3C7E"));
+
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    const std::string path = std::string(folder) + "pelkart-card.txt";
+    const auto write = [&](const std::string& text) {
+        FILE* file = std::fopen(path.c_str(), "wb");
+        std::fputs(text.c_str(), file);
+        std::fclose(file);
+    };
+    SetEnvironmentVariableA("FELICA_SIM_CARD", path.c_str());
+    write(card.Image());
+    OutBuffer idm2(17), pmm2(17);
+    EXPECT_EQ(Function<TwoTexts>("GetFelicaIDm")(idm2.data(), pmm2.data()), 1);
+    EXPECT_TRUE(idm2.Holds(Hex(card.idm, 8)));
+
+    write("idm 0123\npmm 0011223344556677\n");  // line 1 is malformed
+    EXPECT_EQ(Function<TwoTexts>("GetFelicaIDm")(idm.data(), pmm.data()), -10);
+    EXPECT_EQ(Function<NoArguments>("FelicaGetLastError")(), 5001);
+    SetEnvironmentVariableA("FELICA_SIM_CARD", nullptr);
+    DeleteFileA(path.c_str());
+}
+
+TEST(Simulator, NoCardOnTheReaderFailsThePolling) {
+    sim.reset();
+    ASSERT_EQ(sim.use_card((card.Image() + "absent\n").c_str()), 0);
+    OutBuffer idm(17), block(33);
+    EXPECT_EQ(Function<TextNumberText>("GetSuicaRecord")(block.data(), 0, idm.data()), -12);
+    EXPECT_EQ(Function<NoArguments>("FelicaGetLastError")(), 2001);
+    EXPECT_EQ(sim.Calls(), "IOPCDE");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <folder of Pelkart.dll and felica.dll>\n", argv[0]);
+        return 2;
+    }
+    dist = WindowsPath(argv[1]);
+    pelkart = LoadLibraryExA((dist + "Pelkart.dll").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    reader = GetModuleHandleA("felica.dll");
+    if (pelkart == nullptr || reader == nullptr || !sim.Bind(reader)) {
+        std::fprintf(stderr, "cannot load Pelkart.dll beside the reader simulator in %s (error %lu)\n",
+                     dist.c_str(), GetLastError());
+        return 1;
+    }
+    return RUN_ALL_TESTS();
+}
