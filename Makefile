@@ -1,19 +1,27 @@
 # The project's driver: each target installs what it needs, configures the
 # CMake presets it uses and builds them.
-#   make demo   build everything and show what was built
-#   make test   build everything and run every test layer
-#   make dist   build dist/x86/Pelkart.dll
-.PHONY: all deps dist host test demo clean
+#   make demo           build everything, then read the simulator's sample card
+#                       through Pelkart.dll under Wine, as a VBA macro would
+#   make test           build everything and run the host tests and the image checks
+#   make test-windows   run the Windows conformance tests under Wine
+#   make dist           build dist/x86: Pelkart.dll and the reader simulator felica.dll
+.PHONY: all deps deps-wine dist host test test-windows demo clean
 
 all: dist
 
 deps:
 	@scripts/deps.sh
 
+deps-wine:
+	@scripts/deps.sh wine
+
 dist: deps
 	cmake --preset dll
 	cmake --build --preset dll
 	cmake --install build/dll --prefix dist
+	cmake --preset windows
+	cmake --build --preset windows
+	cmake --install build/windows --prefix dist
 
 host: deps
 	cmake --preset host
@@ -23,10 +31,15 @@ test: dist host
 	ctest --preset host
 	ctest --preset dll
 
-demo: dist
+test-windows: dist deps-wine
+	ctest --preset windows
+
+demo: dist deps-wine
 	@echo
 	@echo "Built:"
 	@ls -l dist/x86
+	@echo
+	scripts/wine-run.sh build/windows/examples/demo.exe dist/x86
 
 clean:
 	rm -rf build dist
