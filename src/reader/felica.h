@@ -13,10 +13,18 @@
 
 #if defined(_WIN32)
 #define FELICA_CALL __cdecl
-#define FELICA_IMPORT __declspec(dllimport)
 #else
 #define FELICA_CALL
+#endif
+
+// Pelkart imports the operations; a library that provides them (the reader
+// simulator) defines FELICA_IMPORT as its export attribute first.
+#if !defined(FELICA_IMPORT)
+#if defined(_WIN32)
+#define FELICA_IMPORT __declspec(dllimport)
+#else
 #define FELICA_IMPORT
+#endif
 #endif
 
 extern "C" {
