@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -179,16 +178,6 @@ int32_t FakeReader::LastError(int32_t* first, int32_t* second) {
         *second = error_types->second;
     }
     return Record(Call{Op::LastError});
-}
-
-std::string Hex(const uint8_t* bytes, size_t count) {
-    std::string text;
-    char digits[3];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
-        text += digits;
-    }
-    return text;
 }
 
 // The reader library as the module sees it.

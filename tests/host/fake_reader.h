@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "hex_oracle.h"
+
 enum class Op { Initialize, Dispose, Open, Close, Poll, ReadBlock, ReadService, LastError };
 
 const char* OpName(Op op);
@@ -118,8 +120,6 @@ private:
     const uint8_t* polled_idm_ = nullptr;
 };
 
-// Hex text of bytes, made with snprintf("%02X") as an independent oracle.
-std::string Hex(const uint8_t* bytes, size_t count);
 template <size_t N>
 std::string Hex(const std::array<uint8_t, N>& bytes) {
     return Hex(bytes.data(), N);

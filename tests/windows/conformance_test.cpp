@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "hex_oracle.h"
 #include "out_buffer.h"
 #include "pelkart_module.h"
 
@@ -48,16 +49,6 @@ void* Export(const char* name) {
 template <typename F>
 F Function(const char* name) {
     return reinterpret_cast<F>(GetProcAddress(pelkart, name));
-}
-
-std::string Hex(const uint8_t* bytes, size_t count) {
-    std::string text;
-    char digits[3];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
-        text += digits;
-    }
-    return text;
 }
 
 // A card whose every block differs, with bytes below 0x10, letters and 0xFF.
