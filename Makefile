@@ -39,7 +39,7 @@ demo: dist deps-wine
 	@echo "Built:"
 	@ls -l dist/x86
 	@echo
-	scripts/wine-run.sh build/windows/examples/demo.exe dist/x86
+	timeout 1800 scripts/wine-run.sh build/windows/examples/demo.exe dist/x86
 
 clean:
 	rm -rf build dist
