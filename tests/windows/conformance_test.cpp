@@ -14,7 +14,8 @@
 
 namespace {
 
-std::string dist;  // the folder holding Pelkart.dll and felica.dll, Windows form
+std::string dist;    // the folder holding Pelkart.dll and felica.dll, Windows form
+std::string readme;  // the project's README.md, Windows form
 HMODULE pelkart = nullptr;
 HMODULE reader = nullptr;
 Simulator sim;
@@ -392,6 +393,49 @@ TEST(EndToEnd, AFailureAtEachReaderCallGivesItsCodeAndLeavesWhatWasWritten) {
     std::printf("fault points covered: %d\n", points);
 }
 
+// The README's table of reader round trips per export is what the
+// simulator counted: a row for every export that calls the reader library.
+TEST(RoundTrips, TheReadmeTableIsWhatTheSimulatorCounted) {
+    std::vector<std::string> rows;
+    const auto row = [&](const std::string& name, const std::string& calls) {
+        std::string runs;  // "I O P R×20 C D"
+        for (size_t i = 0; i < calls.size();) {
+            size_t j = i;
+            while (j < calls.size() && calls[j] == calls[i]) ++j;
+            if (!runs.empty()) runs += ' ';
+            runs += calls[i];
+            if (j - i > 1) runs += "\xC3\x97" + std::to_string(j - i);  // ×, in UTF-8
+            i = j;
+        }
+        rows.push_back("| `" + name + "` | " + std::to_string(calls.size()) + " | " + runs + " |");
+    };
+    for (const char* name : {"FelicaRWOpen", "FelicaRWClose", "FelicaGetLastError"}) {
+        FreshReader();
+        if (std::string(name) == "FelicaRWClose") {
+            ASSERT_EQ(Function<NoArguments>("FelicaRWOpen")(), 1);
+        }
+        const size_t before = sim.Calls().size();
+        Function<NoArguments>(name)();
+        row(name, sim.Calls().substr(before));
+    }
+    for (const Reading& r : Readings()) {
+        Prepare(r);
+        Outputs out(r);
+        ASSERT_EQ(out.Call(r), r.success) << r.name;
+        row(r.name, ReadCalls(r));
+    }
+    FILE* file = std::fopen(readme.c_str(), "rb");
+    ASSERT_NE(file, nullptr) << readme;
+    std::string text;
+    char chunk[4096];
+    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
+    std::fclose(file);
+    for (const std::string& line : rows) {
+        std::printf("%s\n", line.c_str());
+        EXPECT_NE(text.find(line + "\n"), std::string::npos) << "README.md lacks the row: " << line;
+    }
+}
+
 TEST(Connection, ReadsWithoutAnOpenReaderFailAndTheLastErrorSaysWhy) {
     FreshReader();
     OutBuffer idm(17), pmm(17);
@@ -446,11 +490,13 @@ TEST(Simulator, NoCardOnTheReaderFailsThePolling) {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder of Pelkart.dll and felica.dll>\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <folder of Pelkart.dll and felica.dll> <README.md>\n", argv[0]);
         return 2;
     }
     dist = WindowsPath(argv[1]);
+    readme = WindowsPath(argv[2]);
+    readme.pop_back();  // a file, not a folder
     pelkart = LoadLibraryExA((dist + "Pelkart.dll").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     reader = GetModuleHandleA("felica.dll");
     if (pelkart == nullptr || reader == nullptr || !sim.Bind(reader)) {
