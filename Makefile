@@ -4,8 +4,9 @@
 #                       through Pelkart.dll under Wine, as a VBA macro would
 #   make test           build everything and run every test layer
 #   make test-windows   run only the Windows conformance tests under Wine
-#   make dist           build dist/x86: Pelkart.dll and the reader simulator felica.dll
-.PHONY: all deps deps-wine dist host test test-windows demo clean
+#   make dist           build dist/: Pelkart.dll, the reader simulator felica.dll, Pelkart.bas
+#   make bench          measure the module's own cost per call, and its size
+.PHONY: all deps deps-wine dist host test test-windows demo bench clean
 
 all: dist
 
@@ -43,6 +44,11 @@ demo: dist deps-wine
 	@ls -l dist/x86
 	@echo
 	timeout 1800 scripts/wine-run.sh build/windows/examples/demo.exe dist/x86
+
+bench: dist
+	cmake --preset bench
+	cmake --build --preset bench --target pelkart_bench
+	build/bench/bench/pelkart_bench
 
 clean:
 	rm -rf build dist
