@@ -48,7 +48,7 @@ demo: dist deps-wine
 bench: dist
 	cmake --preset bench
 	cmake --build --preset bench --target pelkart_bench
-	build/bench/bench/pelkart_bench
+	build/bench/bench/pelkart_bench --benchmark_color=false
 
 clean:
 	rm -rf build dist
