@@ -27,9 +27,12 @@ dist: deps
 host: deps
 	cmake --preset host
 	cmake --build --preset host
+	cmake --preset host-sanitized
+	cmake --build --preset host-sanitized
 
 test: dist host deps-wine
 	ctest --preset host
+	ctest --preset host-sanitized
 	ctest --preset dll
 	ctest --preset windows --repeat until-pass:2
 

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds Pelkart.dll a second time, from scratch in another folder, and
+# compares it byte for byte with the given build: no timestamp and no path
+# may reach the image.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+first=$1
+cd "$here"
+again="$here/build/dll-again"
+rm -rf "$again"
+cmake --preset dll -B "$again" >/dev/null
+cmake --build "$again" >/dev/null
+second="$again/src/Pelkart.dll"
+if cmp -s "$first" "$second"; then
+    echo "reproducible: two builds in different folders are identical ($(stat -c %s "$first") bytes)"
+else
+    echo "NOT reproducible: $first and $second differ"
+    cmp -l "$first" "$second" | head -n 10
+    exit 1
+fi
