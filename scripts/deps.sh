@@ -9,6 +9,7 @@ packages=(
     cmake ninja-build make g++                      # host build and tests
     googletest libgtest-dev libgmock-dev            # host unit tests (and GoogleTest's sources)
     libbenchmark-dev                                # the benchmark
+    valgrind                                        # host tests under memcheck
     clang-16 clang-tools-16 lld-16 llvm-16          # Pelkart.dll: clang-cl, lld-link, llvm-rc, llvm-dlltool
     python3-pefile                                  # checks of the built image
     g++-mingw-w64-i686-posix                        # the simulator, the Windows tests, the demo
