@@ -67,3 +67,16 @@ inline std::string HistoryText(const Card& c, int blocks = 20) {
 inline std::string HistoryBlockText(const Card& c, int n) {
     return Hex(&c.history[16 * static_cast<size_t>(n)], 16);
 }
+
+// The block text a complete read of the card gives, by export; empty for
+// the exports with no block output.
+inline std::string BlockText(const std::string& name, const Card& c) {
+    if (name == "FelicaSuicaBalance") return Hex(c.balance);
+    if (name == "FelicaSuicaKaisatsu") return Hex(c.ticket_gate);
+    if (name == "FelicaSuicaRecord" || name == "GetSuicaRecord") return HistoryBlockText(c, kRecordBlock);
+    if (name.find("RecordAll") != std::string::npos) return HistoryText(c);
+    return "";
+}
+
+// The result of a complete read, by export.
+inline int32_t SuccessOf(const std::string& name) { return name == "FelicaSuicaRecordAll" ? 670 : 1; }
