@@ -9,6 +9,9 @@
 
 namespace {
 FakeReader* current = nullptr;
+// Per thread: its own card, and where its last polling put the IDm.
+thread_local const Card* thread_card = nullptr;
+thread_local const uint8_t* polled_idm = nullptr;
 }
 
 const char* OpName(Op op) {
@@ -73,13 +76,19 @@ FakeReader::~FakeReader() { current = nullptr; }
 
 FakeReader* FakeReader::Current() { return current; }
 
+void FakeReader::ServeOnThisThread(const Card* card) { thread_card = card; }
+
+const Card& FakeReader::Served() const { return thread_card != nullptr ? *thread_card : card; }
+
 std::vector<Op> FakeReader::ops() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<Op> ops;
     for (const Call& call : calls_) ops.push_back(call.op);
     return ops;
 }
 
 std::vector<int> FakeReader::blocks_read() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<int> blocks;
     for (const Call& call : calls_)
         if (call.op == Op::ReadBlock) blocks.push_back(call.block_list_element[1]);
@@ -87,6 +96,7 @@ std::vector<int> FakeReader::blocks_read() const {
 }
 
 int32_t FakeReader::Record(Call call) {
+    std::lock_guard<std::mutex> lock(mutex_);
     const int nth = counts_[call.op]++;
     int32_t result = 1;
     if (auto all = answer_all_.find(call.op); all != answer_all_.end()) result = all->second;
@@ -98,7 +108,7 @@ int32_t FakeReader::Record(Call call) {
 
 void FakeReader::RecordReadRequest(const read_request* request, Call& call) const {
     if (request->card_idm != nullptr) std::memcpy(call.card_idm.data(), request->card_idm, 8);
-    call.reads_into_polled_idm = request->card_idm == polled_idm_;
+    call.reads_into_polled_idm = request->card_idm == polled_idm;
     call.number_of_services = request->number_of_services;
     if (request->service_code_list != nullptr)
         std::memcpy(call.service_code.data(), request->service_code_list, 2);
@@ -124,11 +134,11 @@ int32_t FakeReader::Poll(polling_request* request, uint8_t* number_of_cards,
     call.card_information_address = info;
     call.idm_and_pmm_buffers_given = info->card_idm != nullptr && info->card_pmm != nullptr &&
                                      info->card_idm != info->card_pmm;
-    polled_idm_ = info->card_idm;
+    polled_idm = info->card_idm;
     *number_of_cards = reported_number_of_cards;
     if (writes_ids) {
-        std::memcpy(info->card_idm, card.idm.data(), 8);
-        std::memcpy(info->card_pmm, card.pmm.data(), 8);
+        std::memcpy(info->card_idm, Served().idm.data(), 8);
+        std::memcpy(info->card_pmm, Served().pmm.data(), 8);
     }
     return Record(call);
 }
@@ -139,7 +149,7 @@ int32_t FakeReader::ReadBlock(read_request* request, block_result* result) {
     call.status_bytes_before = {*result->status_flag_1, *result->status_flag_2,
                                 *result->returned_block_count};
     const int block = call.has_block_list ? call.block_list_element[1] : 0;
-    if (block_reads_write_data && block < 20) std::memcpy(result->block_data, &card.history[16 * block], 16);
+    if (block_reads_write_data && block < 20) std::memcpy(result->block_data, &Served().history[16 * block], 16);
     WriteStatus(result, 1);
     return Record(call);
 }
@@ -158,9 +168,10 @@ int32_t FakeReader::ReadService(polling_request* polling, read_request* request,
     const uint16_t service = static_cast<uint16_t>(call.service_code[0] | call.service_code[1] << 8);
     const uint8_t* data = nullptr;
     int available = 0;
-    if (service == kBalanceService) data = card.balance.data(), available = 1;
-    if (service == kTicketGateService) data = card.ticket_gate.data(), available = 3;
-    if (service == kHistoryService) data = card.history.data(), available = 20;
+    const Card& served = Served();
+    if (service == kBalanceService) data = served.balance.data(), available = 1;
+    if (service == kTicketGateService) data = served.ticket_gate.data(), available = 3;
+    if (service == kHistoryService) data = served.history.data(), available = 20;
     int blocks = exchange_blocks_written >= 0 ? exchange_blocks_written : call.number_of_blocks;
     if (blocks > available) blocks = available;
     if (data != nullptr) std::memcpy(result->block_data, data, 16 * static_cast<size_t>(blocks));

@@ -1,6 +1,7 @@
 // A recording fake of the reader library for the host tests.
 //
-// It holds a card, answers each call with a scripted result (1 unless a test
+// It is safe to call from several threads at once. It holds a card (or a card
+// of each thread's own, see ServeOnThisThread), answers each call with a scripted result (1 unless a test
 // says otherwise) and records every call with the contents of the records it
 // was handed. Like a careless library, it writes its data even into a call
 // that it then reports as failed, so that tests see whether the caller takes
@@ -11,6 +12,7 @@
 
 #include <array>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -74,11 +76,17 @@ public:
     FakeReader& operator=(const FakeReader&) = delete;
 
     // The nth call of op (counting from 0) returns value.
-    void Answer(Op op, int nth, int32_t value) { answers_[{op, nth}] = value; }
+    void Answer(Op op, int nth, int32_t value) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        answers_[{op, nth}] = value;
+    }
     // Every call of op returns value.
-    void AnswerAll(Op op, int32_t value) { answer_all_[op] = value; }
+    void AnswerAll(Op op, int32_t value) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        answer_all_[op] = value;
+    }
 
-    const std::vector<Call>& calls() const { return calls_; }
+    const std::vector<Call>& calls() const { return calls_; }  // once the calls are over
     std::vector<Op> ops() const;
     std::vector<int> blocks_read() const;  // block numbers of the ReadBlock calls
 
@@ -108,16 +116,21 @@ public:
 
     static FakeReader* Current();
 
+    // From now on the calling thread's pollings and reads see card, whatever
+    // the other threads see; null goes back to the fake's own card.
+    static void ServeOnThisThread(const Card* card);
+
 private:
     int32_t Record(Call call);
     void RecordReadRequest(const struct read_request* request, Call& call) const;
     void WriteStatus(struct block_result* result, int blocks) const;
+    const Card& Served() const;
 
     std::map<std::pair<Op, int>, int32_t> answers_;
     std::map<Op, int32_t> answer_all_;
     std::map<Op, int> counts_;
     std::vector<Call> calls_;
-    const uint8_t* polled_idm_ = nullptr;
+    mutable std::mutex mutex_;  // guards the answers, the counts and the calls
 };
 
 template <size_t N>
