@@ -123,6 +123,7 @@ public:
     void Inject(int32_t op, int32_t nth, int32_t result) { injected_[{op, nth}] = result; }
     const std::vector<SimCall>& Log() const { return log_; }
     int32_t UseCard(const char* text);
+    int32_t UseCardOnThisThread(const char* text);
 
     std::mutex mutex;
     HMODULE module = nullptr;
@@ -135,10 +136,13 @@ private:
     bool CardAnswers(SimCall& call, polling_request* request, card_information* info);
     static void Note(SimCall& call, const read_request* request, const block_result* result);
     std::string ChosenImage(bool& readable) const;
+    // The card the calling thread reads: its own, if it was given one.
+    const CardImage& Card() const;
 
     bool initialized_ = false;
     bool open_ = false;
     CardImage card_;
+    std::map<DWORD, CardImage> thread_cards_;
     bool override_ = false;
     std::string override_text_;
     ErrorTypes last_error_ = kNoError;
@@ -198,6 +202,11 @@ std::string Reader::ChosenImage(bool& readable) const {
     return text.str();
 }
 
+const CardImage& Reader::Card() const {
+    auto own = thread_cards_.find(GetCurrentThreadId());
+    return own != thread_cards_.end() ? own->second : card_;
+}
+
 int32_t Reader::Initialize() {
     SimCall call = Started(kSimInitialize);
     if (Injected(call)) return call.result;
@@ -245,9 +254,10 @@ bool Reader::CardAnswers(SimCall& call, polling_request* request, card_informati
     if (request == nullptr || request->system_code == nullptr || info == nullptr ||
         info->card_idm == nullptr || info->card_pmm == nullptr)
         return Fail(call, kBadRequest), false;
-    if (!card_.present) return Fail(call, kNoCard), false;
-    std::memcpy(info->card_idm, card_.idm, 8);
-    std::memcpy(info->card_pmm, card_.pmm, 8);
+    const CardImage& card = Card();
+    if (!card.present) return Fail(call, kNoCard), false;
+    std::memcpy(info->card_idm, card.idm, 8);
+    std::memcpy(info->card_pmm, card.pmm, 8);
     return true;
 }
 
@@ -309,11 +319,12 @@ int32_t Reader::ReadBlock(read_request* request, block_result* result) {
         request->block_list == nullptr || request->number_of_services != 1 ||
         request->number_of_blocks != 1 || request->block_list[0] != 0x80 || !Usable(result))
         return Fail(call, kBadRequest);
-    if (!card_.present) return Report(result, 0xFF, 0xFF, 0), Fail(call, kNoCard);
-    if (std::memcmp(request->card_idm, card_.idm, 8) != 0)
+    const CardImage& card = Card();
+    if (!card.present) return Report(result, 0xFF, 0xFF, 0), Fail(call, kNoCard);
+    if (std::memcmp(request->card_idm, card.idm, 8) != 0)
         return Report(result, 0xFF, 0xFF, 0), Fail(call, kOtherCard);
-    auto service = card_.services.find(ServiceCode(request));
-    if (service == card_.services.end()) return Report(result, 0x01, 0xA6, 0), Fail(call, kNoSuchService);
+    auto service = card.services.find(ServiceCode(request));
+    if (service == card.services.end()) return Report(result, 0x01, 0xA6, 0), Fail(call, kNoSuchService);
     const size_t block = request->block_list[1];
     if (block >= service->second.size()) return Report(result, 0x01, 0xA8, 0), Fail(call, kNoSuchBlock);
     std::memcpy(result->block_data, service->second[block].data(), kBlockSize);
@@ -334,8 +345,9 @@ int32_t Reader::ReadService(polling_request* polling, read_request* request, car
         request->number_of_services != 1 || !Usable(result))
         return Fail(call, kBadRequest);
     if (!CardAnswers(call, polling, info)) return 0;
-    auto service = card_.services.find(ServiceCode(request));
-    if (service == card_.services.end()) return Report(result, 0x01, 0xA6, 0), Fail(call, kNoSuchService);
+    const CardImage& card = Card();
+    auto service = card.services.find(ServiceCode(request));
+    if (service == card.services.end()) return Report(result, 0x01, 0xA6, 0), Fail(call, kNoSuchService);
     const size_t blocks = request->number_of_blocks;
     if (blocks == 0 || blocks > service->second.size())
         return Report(result, 0x01, 0xA8, 0), Fail(call, kNoSuchBlock);
@@ -360,6 +372,7 @@ void Reader::Reset() {
     override_text_.clear();
     last_error_ = kNoError;
     injected_.clear();
+    thread_cards_.clear();
     for (int32_t& count : counts_) count = 0;
     log_.clear();
 }
@@ -374,6 +387,18 @@ int32_t Reader::UseCard(const char* text) {
     override_ = true;
     override_text_ = text;
     return line;
+}
+
+int32_t Reader::UseCardOnThisThread(const char* text) {
+    const DWORD thread = GetCurrentThreadId();
+    if (text == nullptr) {
+        thread_cards_.erase(thread);
+        return 0;
+    }
+    CardImage card;
+    if (const int32_t line = ParseCard(text, card); line != 0) return line;
+    thread_cards_[thread] = card;
+    return 0;
 }
 
 }  // namespace
@@ -427,6 +452,10 @@ int32_t felica_sim_log_entry(int32_t index, SimCall* call) {
 int32_t felica_sim_use_card(const char* text) {
     std::lock_guard<std::mutex> lock(reader.mutex);
     return reader.UseCard(text);
+}
+int32_t felica_sim_use_card_on_this_thread(const char* text) {
+    std::lock_guard<std::mutex> lock(reader.mutex);
+    return reader.UseCardOnThisThread(text);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

@@ -56,3 +56,10 @@ FELICA_SIM_API int32_t __cdecl felica_sim_log_entry(int32_t index, SimCall* call
 // initialize_library on; null goes back to the image chosen at start-up.
 // Returns 0, or the number of the first malformed line.
 FELICA_SIM_API int32_t __cdecl felica_sim_use_card(const char* text);
+
+// Puts a card of its own before the calling thread: its pollings and reads
+// see the card image in text, whatever the other threads see, until the
+// next reset; null takes the thread's own card away. The reader itself
+// (initialised, open) stays one for all threads. Returns 0, or the number
+// of the first malformed line (and the thread's card stays as it was).
+FELICA_SIM_API int32_t __cdecl felica_sim_use_card_on_this_thread(const char* text);

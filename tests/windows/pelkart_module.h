@@ -28,6 +28,7 @@ struct Simulator {
     decltype(&felica_sim_log_count) log_count = nullptr;
     decltype(&felica_sim_log_entry) log_entry = nullptr;
     decltype(&felica_sim_use_card) use_card = nullptr;
+    decltype(&felica_sim_use_card_on_this_thread) use_card_on_this_thread = nullptr;
 
     bool Bind(HMODULE reader) {
         reset = reinterpret_cast<decltype(reset)>(GetProcAddress(reader, "felica_sim_reset"));
@@ -35,7 +36,9 @@ struct Simulator {
         log_count = reinterpret_cast<decltype(log_count)>(GetProcAddress(reader, "felica_sim_log_count"));
         log_entry = reinterpret_cast<decltype(log_entry)>(GetProcAddress(reader, "felica_sim_log_entry"));
         use_card = reinterpret_cast<decltype(use_card)>(GetProcAddress(reader, "felica_sim_use_card"));
-        return reset && inject && log_count && log_entry && use_card;
+        use_card_on_this_thread = reinterpret_cast<decltype(use_card_on_this_thread)>(
+            GetProcAddress(reader, "felica_sim_use_card_on_this_thread"));
+        return reset && inject && log_count && log_entry && use_card && use_card_on_this_thread;
     }
 
     // The calls since the last reset, one letter a call: I initialize, O open,
