@@ -24,12 +24,12 @@ inline bool IsHistoryBlock(int32_t block_number) {
 // same request and card information again. The records point into the
 // object itself, so it is neither copied nor moved.
 struct Polling {
-    uint8_t system_code[2];
-    polling_request request;
-    uint8_t number_of_cards;
-    uint8_t idm[8];
-    uint8_t pmm[8];
-    card_information info;
+    uint8_t system_code[2] = {};
+    polling_request request = {};
+    uint8_t number_of_cards = 0;
+    uint8_t idm[8] = {};
+    uint8_t pmm[8] = {};
+    card_information info = {};
 
     Polling() = default;
     Polling(const Polling&) = delete;

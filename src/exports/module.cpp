@@ -9,4 +9,7 @@ PELKART_API DLLVersion(void) { return 1; }
 
 CPelkart::CPelkart() {}
 
-CPelkart& CPelkart::operator=(const CPelkart& /*other*/) { return *this; }
+// Nothing to assign, so assigning an object to itself is harmless too.
+CPelkart& CPelkart::operator=(const CPelkart& /*other*/) {  // NOLINT(cert-oop54-cpp)
+    return *this;
+}
