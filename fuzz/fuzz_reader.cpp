@@ -5,7 +5,14 @@
 namespace {
 
 Input* input = nullptr;
-std::vector<Call> calls;
+
+// Room for the longest export (25 calls) made before the first input runs.
+std::vector<Call> MakeLog() {
+    std::vector<Call> log;
+    log.reserve(64);
+    return log;
+}
+std::vector<Call> calls = MakeLog();
 
 Input& In() {
     if (input == nullptr) Violation("the module called the reader library outside an export call");
@@ -98,6 +105,11 @@ void Begin(Input& in) {
 }
 
 const std::vector<Call>& Calls() { return calls; }
+
+void End() {
+    input = nullptr;
+    calls.clear();
+}
 
 }  // namespace fuzz_reader
 
