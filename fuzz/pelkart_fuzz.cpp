@@ -412,11 +412,12 @@ int32_t Model(const Export& e, Replay& replay, Outputs& out, int32_t block_numbe
 }
 
 // Leaves a pattern on the stack where the export's frame is about to lie,
-// so that a receive area or ID buffer the module forgets to clear shows up
-// as bytes the reader library never wrote.
+// so that a receive area, ID buffer or error type the module forgets to
+// clear shows up as bytes the reader library never wrote. 5A: nonzero in
+// every byte, and positive as a 32-bit error type.
 __attribute__((noinline)) void ScribbleStack() {
     char area[8192];
-    memset(area, 0xE7, sizeof area);
+    memset(area, 0x5A, sizeof area);
     __asm__ volatile("" : : "r"(area) : "memory");
 }
 
