@@ -68,7 +68,7 @@ struct Export {
     bool one_shot;
     Work work;           // after the polling
     size_t idm_size;     // 17, or 0 where the export has no such output
-    size_t pmm_size;     // 17 or 0
+    size_t pmm_size;     // 17, or 0
     size_t block_size;   // 33, 97, 641 or 0
     bool takes_block_number;
     int terminators_first[2];  // blockText indexes terminated before anything else; -1 none
@@ -87,8 +87,8 @@ const Export kExports[] = {
      [](char*, char*, char*, int32_t) { return FelicaRWClose(); }},
     {"FelicaGetLastError", Kind::LastError, false, Work::None, 0, 0, 0, false, {-1, -1}, {}, 0, 0,
      [](char*, char*, char*, int32_t) { return FelicaGetLastError(); }},
-    {"FelicaIDm", Kind::Read, false, Work::Ids, kIdTextSize, 17, 0, false, {-1, -1}, {}, 0, 1,
-     [](char* i, char* p, char*, int32_t) { return FelicaIDm(i, p); }},
+    {"FelicaIDm", Kind::Read, false, Work::Ids, kIdTextSize, kIdTextSize, 0, false, {-1, -1}, {},
+     0, 1, [](char* i, char* p, char*, int32_t) { return FelicaIDm(i, p); }},
     {"FelicaSuicaBalance", Kind::Read, false, Work::Exchange, kIdTextSize, 0, 33, false, {0, -1},
      {0x8B, 0x00}, 1, 1, [](char* i, char*, char* b, int32_t) { return FelicaSuicaBalance(b, i); }},
     {"FelicaSuicaKaisatsu", Kind::Read, false, Work::Exchange, kIdTextSize, 0, 97, false, {0, -1},
@@ -101,8 +101,8 @@ const Export kExports[] = {
     {"FelicaSuicaRecordAll_01", Kind::Read, false, Work::History, kIdTextSize, 0, 641, false,
      {0, -1}, {}, 0, 1,
      [](char* i, char*, char* b, int32_t) { return FelicaSuicaRecordAll_01(i, b); }},
-    {"GetFelicaIDm", Kind::Read, true, Work::Ids, kIdTextSize, 17, 0, false, {-1, -1}, {}, 0, 1,
-     [](char* i, char* p, char*, int32_t) { return GetFelicaIDm(i, p); }},
+    {"GetFelicaIDm", Kind::Read, true, Work::Ids, kIdTextSize, kIdTextSize, 0, false, {-1, -1}, {},
+     0, 1, [](char* i, char* p, char*, int32_t) { return GetFelicaIDm(i, p); }},
     {"GetSuicaRecord", Kind::Read, true, Work::OneBlock, kIdTextSize, 0, 33, true, {-1, -1}, {}, 0, 1,
      [](char* i, char*, char* b, int32_t n) { return GetSuicaRecord(b, n, i); }},
     {"GetSuicaRecordAll", Kind::Read, true, Work::History, kIdTextSize, 0, 641, false, {0, -1}, {},
