@@ -6,7 +6,12 @@
 #   make test-windows   run only the Windows conformance tests under Wine
 #   make dist           build dist/: Pelkart.dll, the reader simulator felica.dll, Pelkart.bas
 #   make bench          measure the module's own cost per call, and its size
-.PHONY: all deps deps-wine dist host test test-windows demo bench clean
+#   make fuzz           fuzz every export for FUZZ_SECONDS (default 60) over a copy
+#                       of fuzz/corpus; make fuzz FUZZ_SECONDS=3600 for a long run
+.PHONY: all deps deps-wine dist host test test-windows demo bench fuzz clean
+
+FUZZ_SECONDS ?= 60
+FUZZ_DIR := build/fuzz
 
 all: dist
 
@@ -30,7 +35,7 @@ host: deps
 	cmake --preset host-sanitized
 	cmake --build --preset host-sanitized
 
-test: dist host deps-wine
+test: dist host deps-wine fuzz
 	ctest --preset host
 	ctest --preset host-sanitized
 	ctest --preset dll
@@ -52,6 +57,22 @@ bench: dist
 	cmake --preset bench
 	cmake --build --preset bench --target pelkart_bench
 	build/bench/bench/pelkart_bench --benchmark_color=false
+
+# libFuzzer grows its corpus in the copy, never in fuzz/corpus; a fault found
+# leaves its input in build/fuzz/artifacts/ and fails the target.
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	rm -rf $(FUZZ_DIR)/corpus $(FUZZ_DIR)/artifacts
+	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/artifacts
+	cp fuzz/corpus/* $(FUZZ_DIR)/corpus/
+	@echo "fuzz: $(FUZZ_SECONDS) s over a copy of fuzz/corpus; libFuzzer's output goes to $(FUZZ_DIR)/fuzz.log"
+	@$(FUZZ_DIR)/fuzz/pelkart_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=10 \
+	    -artifact_prefix=$(FUZZ_DIR)/artifacts/ -print_final_stats=1 $(FUZZ_DIR)/corpus \
+	    >$(FUZZ_DIR)/fuzz.log 2>&1 \
+	    || { tail -n 60 $(FUZZ_DIR)/fuzz.log; echo "fuzz: FAILED; the input is in $(FUZZ_DIR)/artifacts/"; exit 1; }
+	@sed -n 's/^Done \([0-9]*\) runs in .*/fuzz executions: \1/p' $(FUZZ_DIR)/fuzz.log | grep . \
+	    || { echo "fuzz: libFuzzer reported no runs; see $(FUZZ_DIR)/fuzz.log"; exit 1; }
 
 clean:
 	rm -rf build dist

@@ -12,6 +12,7 @@ packages=(
     valgrind                                        # host tests under memcheck
     clang-16 clang-tools-16 lld-16 llvm-16          # Pelkart.dll: clang-cl, lld-link, llvm-rc, llvm-dlltool
     clang-tidy-16                                   # checks of the module's sources
+    libclang-rt-16-dev                              # the fuzz target: libFuzzer and the sanitizers for clang++ 16
     python3-pefile                                  # checks of the built image
     g++-mingw-w64-i686-posix                        # the simulator, the Windows tests, the demo
 )
