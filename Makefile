@@ -37,6 +37,9 @@ host: deps
 
 test: dist host deps-wine fuzz
 	ctest --preset host
+	@echo "Host figures:"
+	@build/host/tests/host/host_tests --gtest_filter='FaultMatrix.*:Concurrency.*' --gtest_brief=1 \
+	    | grep -E '^(fault points|threads x calls)'
 	ctest --preset host-sanitized
 	ctest --preset dll
 	ctest --preset windows --repeat until-pass:2
