@@ -4,7 +4,8 @@
 #                       through Pelkart.dll under Wine, as a VBA macro would
 #   make test           build everything and run every test layer
 #   make test-windows   run only the Windows conformance tests under Wine
-#   make dist           build dist/: Pelkart.dll, the reader simulator felica.dll, Pelkart.bas
+#   make dist           build dist/: Pelkart.dll and the reader simulator felica.dll for
+#                       x86 and x64, Pelkart.bas
 #   make bench          measure the module's own cost per call, and its size
 #   make fuzz           fuzz every export for FUZZ_SECONDS (default 60) over a copy
 #                       of fuzz/corpus; make fuzz FUZZ_SECONDS=3600 for a long run
@@ -21,13 +22,16 @@ deps:
 deps-wine:
 	@scripts/deps.sh wine
 
+# Each Windows layer twice: for 32-bit (x86) and for 64-bit (x64) Windows.
+WINDOWS_PRESETS = dll dll-x64 windows windows-x64
+
 dist: deps
-	cmake --preset dll
-	cmake --build --preset dll
-	cmake --install build/dll --prefix dist
-	cmake --preset windows
-	cmake --build --preset windows
-	cmake --install build/windows --prefix dist
+	@set -e; for preset in $(WINDOWS_PRESETS); do \
+	    echo "-- $$preset"; \
+	    cmake --preset $$preset; \
+	    cmake --build --preset $$preset; \
+	    cmake --install build/$$preset --prefix dist; \
+	done
 
 host: deps
 	cmake --preset host
@@ -42,17 +46,22 @@ test: dist host deps-wine fuzz
 	    | grep -E '^(fault points|threads x calls)'
 	ctest --preset host-sanitized
 	ctest --preset dll
+	ctest --preset dll-x64
+	ctest --preset windows-x64 --repeat until-pass:2
 	ctest --preset windows --repeat until-pass:2
 
 # A second try covers Wine itself failing to start a program, which happens
 # now and then where it runs under an emulator; the tests are deterministic.
 test-windows: dist deps-wine
+	ctest --preset windows-x64 --repeat until-pass:2
 	ctest --preset windows --repeat until-pass:2
 
 demo: dist deps-wine
 	@echo
 	@echo "Built:"
-	@ls -l dist/x86
+	@ls -l dist/x86 dist/x64
+	@echo
+	timeout 900 scripts/wine-run.sh build/windows-x64/examples/demo.exe dist/x64
 	@echo
 	timeout 1800 scripts/wine-run.sh build/windows/examples/demo.exe dist/x86
 

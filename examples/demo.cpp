@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     auto GetSuicaRecord = Declare<TextNumberText>("GetSuicaRecord");
     auto GetSuicaRecordAll = Declare<TwoTexts>("GetSuicaRecordAll");
 
-    std::printf("Pelkart demo: %s\n\n", path.c_str());
+    std::printf("Pelkart demo, %d-bit: %s\n\n", static_cast<int>(8 * sizeof(void*)), path.c_str());
     Expect("DLLVersion()", DLLVersion(), 1);
 
     std::printf("\n-- connected mode\n");

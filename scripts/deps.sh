@@ -2,7 +2,7 @@
 # Installs the Debian packages that the build and the tests need, where they
 # are missing. Safe to run again: with everything present it changes nothing.
 #   scripts/deps.sh        what builds everything and runs the Linux-hosted tests
-#   scripts/deps.sh wine   that, and 32-bit Wine to run the Windows programs
+#   scripts/deps.sh wine   that, and 32- and 64-bit Wine to run the Windows programs
 set -euo pipefail
 
 packages=(
@@ -14,13 +14,14 @@ packages=(
     clang-tidy-16                                   # checks of the module's sources
     libclang-rt-16-dev                              # the fuzz target: libFuzzer and the sanitizers for clang++ 16
     python3-pefile                                  # checks of the built image
-    g++-mingw-w64-i686-posix                        # the simulator, the Windows tests, the demo
+    g++-mingw-w64-i686-posix                        # the simulator, the Windows tests, the demo (x86)
+    g++-mingw-w64-x86-64-posix                      # the same for x64
 )
 wine=false
 if [[ "${1:-}" == "wine" ]]; then
     wine=true
     packages+=(
-        wine wine32:i386                            # running the Windows programs
+        wine wine32:i386 wine64                     # running the Windows programs, 32- and 64-bit
         qemu-user-static                            # 32-bit programs where the kernel runs none
     )
 fi

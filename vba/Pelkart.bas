@@ -11,8 +11,10 @@ Attribute VB_Name = "Pelkart"
 ' buffer must be allocated at full size first (String$(17, vbNullChar) for
 ' an IDm): a buffer that is too small crashes the host application.
 '
-' Pelkart.dll is a 32-bit DLL: it loads into 32-bit Office and VB6. Put it,
-' and the reader library felica.dll, beside the workbook or on the PATH.
+' Pelkart.dll comes in two builds: the 32-bit one for 32-bit Office and VB6,
+' the 64-bit one for 64-bit Office (in VBA, #If Win64 tells which runs).
+' Put the one that fits, and the reader library felica.dll of the same
+' bitness, beside the workbook or on the PATH. This module serves both.
 Option Explicit
 
 ' ---- Result codes ------------------------------------------------------
@@ -37,6 +39,25 @@ Public Const PELKART_HISTORY_BLOCKS As Long = 20
 
 ' ---- The DLL's functions -----------------------------------------------
 
+' VBA 7 (Office 2010 and later, 32- and 64-bit) wants PtrSafe on every
+' Declare, and 64-bit Office refuses one without it; VB6 and earlier VBA
+' know no PtrSafe. The two lists declare the same functions alike: Long
+' results, texts ByVal String, the block number a Long, on both bitnesses.
+#If VBA7 Then
+Public Declare PtrSafe Function DLLVersion Lib "Pelkart.dll" () As Long
+Public Declare PtrSafe Function FelicaRWOpen Lib "Pelkart.dll" () As Long
+Public Declare PtrSafe Function FelicaRWClose Lib "Pelkart.dll" () As Long
+Public Declare PtrSafe Function FelicaGetLastError Lib "Pelkart.dll" () As Long
+Public Declare PtrSafe Function FelicaIDm Lib "Pelkart.dll" (ByVal idmText As String, ByVal pmmText As String) As Long
+Public Declare PtrSafe Function FelicaSuicaBalance Lib "Pelkart.dll" (ByVal blockText As String, ByVal idmText As String) As Long
+Public Declare PtrSafe Function FelicaSuicaKaisatsu Lib "Pelkart.dll" (ByVal blockText As String, ByVal idmText As String) As Long
+Public Declare PtrSafe Function FelicaSuicaRecord Lib "Pelkart.dll" (ByVal blockText As String, ByVal blockNumber As Long, ByVal idmText As String) As Long
+Public Declare PtrSafe Function FelicaSuicaRecordAll Lib "Pelkart.dll" (ByVal idmText As String, ByVal blockText As String) As Long
+Public Declare PtrSafe Function FelicaSuicaRecordAll_01 Lib "Pelkart.dll" (ByVal idmText As String, ByVal blockText As String) As Long
+Public Declare PtrSafe Function GetFelicaIDm Lib "Pelkart.dll" (ByVal idmText As String, ByVal pmmText As String) As Long
+Public Declare PtrSafe Function GetSuicaRecord Lib "Pelkart.dll" (ByVal blockText As String, ByVal blockNumber As Long, ByVal idmText As String) As Long
+Public Declare PtrSafe Function GetSuicaRecordAll Lib "Pelkart.dll" (ByVal idmText As String, ByVal blockText As String) As Long
+#Else
 Public Declare Function DLLVersion Lib "Pelkart.dll" () As Long
 Public Declare Function FelicaRWOpen Lib "Pelkart.dll" () As Long
 Public Declare Function FelicaRWClose Lib "Pelkart.dll" () As Long
@@ -50,6 +71,7 @@ Public Declare Function FelicaSuicaRecordAll_01 Lib "Pelkart.dll" (ByVal idmText
 Public Declare Function GetFelicaIDm Lib "Pelkart.dll" (ByVal idmText As String, ByVal pmmText As String) As Long
 Public Declare Function GetSuicaRecord Lib "Pelkart.dll" (ByVal blockText As String, ByVal blockNumber As Long, ByVal idmText As String) As Long
 Public Declare Function GetSuicaRecordAll Lib "Pelkart.dll" (ByVal idmText As String, ByVal blockText As String) As Long
+#End If
 
 ' ---- Helpers -----------------------------------------------------------
 

@@ -9,6 +9,7 @@
 // returns a 32-bit boolean whose low byte alone decides: see Succeeded().
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -74,6 +75,24 @@ FELICA_IMPORT int32_t FELICA_CALL get_last_error_types(int32_t* first_error_type
                                                        int32_t* second_error_type);
 
 }  // extern "C"
+
+// The library and Pelkart are built by different compilers: both must lay
+// the records out as above, one pointer-sized slot a field in field order,
+// on 32-bit (4-byte slots) and on 64-bit Windows (8-byte slots) alike.
+constexpr size_t kSlot = sizeof(void*);
+static_assert(offsetof(polling_request, time_slot) == 1 * kSlot, "polling_request");
+static_assert(sizeof(polling_request) == 2 * kSlot, "polling_request");
+static_assert(offsetof(card_information, card_pmm) == 1 * kSlot, "card_information");
+static_assert(sizeof(card_information) == 2 * kSlot, "card_information");
+static_assert(offsetof(read_request, number_of_services) == 1 * kSlot, "read_request");
+static_assert(offsetof(read_request, service_code_list) == 2 * kSlot, "read_request");
+static_assert(offsetof(read_request, number_of_blocks) == 3 * kSlot, "read_request");
+static_assert(offsetof(read_request, block_list) == 4 * kSlot, "read_request");
+static_assert(sizeof(read_request) == 5 * kSlot, "read_request");
+static_assert(offsetof(block_result, status_flag_2) == 1 * kSlot, "block_result");
+static_assert(offsetof(block_result, returned_block_count) == 2 * kSlot, "block_result");
+static_assert(offsetof(block_result, block_data) == 3 * kSlot, "block_result");
+static_assert(sizeof(block_result) == 4 * kSlot, "block_result");
 
 // A reader library call succeeded when the low byte of its result is nonzero;
 // the other 24 bits mean nothing.

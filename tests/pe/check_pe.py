@@ -1,6 +1,9 @@
 #!/usr/bin/python3
 """Structure checks of the built Pelkart.dll: what a Windows loader and a VB
-Declare see of it. Expected names come from the module-definition files."""
+Declare see of it. Expected names come from the module-definition files.
+
+    check_pe.py [<Pelkart.dll> [x86|x64]]     (default: dist/x86/Pelkart.dll, x86)
+"""
 import pathlib
 import re
 import sys
@@ -10,6 +13,16 @@ import pefile
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 DLL = pathlib.Path(sys.argv.pop(1) if len(sys.argv) > 1 else ROOT / "dist/x86/Pelkart.dll")
+ARCH = sys.argv.pop(1) if len(sys.argv) > 1 else "x86"
+
+# What sets the two images apart; everything else is checked alike.
+ARCHES = {
+    "x86": dict(machine="IMAGE_FILE_MACHINE_I386", magic=pefile.OPTIONAL_HEADER_MAGIC_PE,
+                exports_def="src/exports/Pelkart.def"),
+    "x64": dict(machine="IMAGE_FILE_MACHINE_AMD64", magic=pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS,
+                exports_def="src/exports/Pelkart-x64.def"),
+}
+EXPECT = ARCHES[ARCH]
 
 
 def def_entries(path):
@@ -33,9 +46,10 @@ class PelkartImage(unittest.TestCase):
     def setUpClass(cls):
         cls.pe = pefile.PE(str(DLL))
 
-    def test_machine_is_i386_dll(self):
+    def test_machine_and_format_are_the_archs_dll(self):
         fh = self.pe.FILE_HEADER
-        self.assertEqual(fh.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
+        self.assertEqual(fh.Machine, pefile.MACHINE_TYPE[EXPECT["machine"]])
+        self.assertEqual(self.pe.OPTIONAL_HEADER.Magic, EXPECT["magic"])
         self.assertTrue(fh.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"])
 
     def test_exports_fifteen_names_at_ordinals_one_to_fifteen(self):
@@ -43,12 +57,20 @@ class PelkartImage(unittest.TestCase):
         self.assertEqual(exports.struct.Base, 1)
         self.assertEqual(exports.struct.NumberOfFunctions, 15)
         self.assertEqual(exports.name, b"Pelkart.dll")
-        expected = def_entries(ROOT / "src/exports/Pelkart.def")
+        expected = def_entries(ROOT / EXPECT["exports_def"])
         actual = [(s.name.decode(), s.ordinal) for s in exports.symbols]
         self.assertEqual(sorted(actual, key=lambda e: e[1]), expected)
         self.assertEqual([n for n, _ in expected], sorted(n for n, _ in expected),
                          "ordinals follow the byte order of the names")
         self.assertEqual([o for _, o in expected], list(range(1, 16)))
+
+    def test_both_archs_export_the_same_functions_at_the_same_ordinals(self):
+        # Only the decorated names of the two CPelkart members may differ.
+        x86, x64 = (def_entries(ROOT / a["exports_def"]) for a in ARCHES.values())
+        self.assertEqual([o for _, o in x86], [o for _, o in x64])
+        plain = lambda entries: [e for e in entries if not e[0].startswith("?")]
+        self.assertEqual(plain(x86), plain(x64))
+        self.assertEqual(len(plain(x86)), 13)
 
     def test_every_export_is_code(self):
         text = next(s for s in self.pe.sections if s.Name.rstrip(b"\0") == b".text")
@@ -69,13 +91,35 @@ class PelkartImage(unittest.TestCase):
         chars = pefile.DLL_CHARACTERISTICS
         self.assertTrue(flags & chars["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"])
         self.assertTrue(flags & chars["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"])
-        load_config = getattr(self.pe, "DIRECTORY_ENTRY_LOAD_CONFIG", None)
-        has_safeseh = load_config is not None and load_config.struct.SEHandlerTable != 0
-        self.assertTrue(flags & chars["IMAGE_DLLCHARACTERISTICS_NO_SEH"] or has_safeseh)
+        if ARCH == "x86":
+            # Exception handlers on x86 are registered at run time: SafeSEH
+            # (or NO_SEH) lets Windows refuse a handler the image does not list.
+            load_config = getattr(self.pe, "DIRECTORY_ENTRY_LOAD_CONFIG", None)
+            has_safeseh = load_config is not None and load_config.struct.SEHandlerTable != 0
+            self.assertTrue(flags & chars["IMAGE_DLLCHARACTERISTICS_NO_SEH"] or has_safeseh)
+        else:
+            self.assertTrue(flags & chars["IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA"])
         write = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_WRITE"]
         execute = pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"]
         for s in self.pe.sections:
             self.assertFalse(s.Characteristics & write and s.Characteristics & execute, s.Name)
+
+    @unittest.skipUnless(ARCH == "x64", "x86 unwinds without tables")
+    def test_every_function_that_calls_the_reader_has_unwind_data(self):
+        # On x64 Windows finds a function's frame from the exception table
+        # alone: an exception or a stack walk through a function that is not
+        # listed goes astray. Only DLLVersion and the CPelkart members, which
+        # neither call nor touch the stack, may go without.
+        functions = [(f.struct.BeginAddress, f.struct.EndAddress)
+                     for f in getattr(self.pe, "DIRECTORY_ENTRY_EXCEPTION", [])]
+        text = next(s for s in self.pe.sections if s.Name.rstrip(b"\0") == b".text")
+        for begin, end in functions:
+            self.assertTrue(text.contains_rva(begin) and begin < end <= text.VirtualAddress + text.Misc_VirtualSize)
+        for symbol in self.pe.DIRECTORY_ENTRY_EXPORT.symbols:
+            if symbol.ordinal <= 3:
+                continue
+            with self.subTest(symbol.name.decode()):
+                self.assertTrue(any(b <= symbol.address < e for b, e in functions))
 
     def test_version_record(self):
         entries = self.pe.DIRECTORY_ENTRY_RESOURCE.entries

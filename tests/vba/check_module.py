@@ -4,6 +4,10 @@ declarations: a Declare that does not match is runtime error 453 ("Can't find
 DLL entry point") or 49 ("Bad DLL calling convention") in a user's workbook,
 and a wrapper buffer that is too small is a crashed Excel.
 
+The module declares every function twice, in `#If VBA7 Then` (PtrSafe, for
+Office 2010 and later, 32- and 64-bit) and in `#Else` (no PtrSafe, for VB6
+and earlier VBA): each list is checked on its own, and the two must agree.
+
     check_module.py <Pelkart.dll> [<Pelkart.bas>]
 """
 import pathlib
@@ -47,22 +51,35 @@ def exports_of_header(text):
 
 
 DECLARE = re.compile(
-    r'^\s*(?:Public\s+|Private\s+)?Declare\s+(?:PtrSafe\s+)?Function\s+(\w+)\s+Lib\s+"([^"]+)"'
+    r'^\s*(Public\s+|Private\s+)?Declare\s+(PtrSafe\s+)?Function\s+(\w+)\s+Lib\s+"([^"]+)"'
     r'\s*(?:Alias\s+"([^"]+)"\s*)?\(([^)]*)\)\s*As\s+(\w+)\s*$', re.IGNORECASE | re.MULTILINE)
 PARAM = re.compile(r"\s*(ByVal\s+|ByRef\s+)?(\w+)\s+As\s+(\w+)\s*", re.IGNORECASE)
 
 
 def declares_of_module(text):
-    """name -> dict(lib, entry, params [(passing, name, type)], result)."""
+    """name -> dict(scope, ptrsafe, lib, entry, params [(passing, name, type)], result)."""
     declares = {}
-    for name, lib, alias, params, result in DECLARE.findall(text):
+    for scope, ptrsafe, name, lib, alias, params, result in DECLARE.findall(text):
         parsed = []
         for param in filter(str.strip, params.split(",")):
             m = PARAM.fullmatch(param)
             passing = (m.group(1) or "ByRef").strip() if m else "?"
             parsed.append((passing, m.group(2), m.group(3)) if m else ("?", param.strip(), "?"))
-        declares[name] = dict(lib=lib, entry=alias or name, params=parsed, result=result)
+        declares[name] = dict(scope=(scope.strip() or "Public").lower(), ptrsafe=bool(ptrsafe),
+                              lib=lib, entry=alias or name, params=parsed, result=result)
     return declares
+
+
+BRANCHES = re.compile(r"^[ \t]*#If[ \t]+VBA7[ \t]+Then[ \t]*\r?$(.*?)^[ \t]*#Else[ \t]*\r?$(.*?)"
+                      r"^[ \t]*#End[ \t]*If[ \t]*\r?$", re.IGNORECASE | re.MULTILINE | re.DOTALL)
+
+
+def declare_branches(text):
+    """(VBA7 branch, #Else branch, the text outside them), or None without the #If."""
+    m = BRANCHES.search(text)
+    if m is None:
+        return None
+    return m.group(1), m.group(2), text[:m.start()] + text[m.end():]
 
 
 def constants_of_module(text):
@@ -83,13 +100,9 @@ def wrappers_of_module(text):
                       text, re.IGNORECASE | re.MULTILINE | re.DOTALL)
 
 
-def problems(module_text, header_text, dll_exports):
-    """Every mismatch between the module, the exports and the DLL, as text."""
+def declare_problems(declares, header, dll_exports):
+    """Each Declare of one list against the exports and the DLL."""
     found = []
-    header = exports_of_header(header_text)
-    declares = declares_of_module(module_text)
-    constants = constants_of_module(module_text)
-
     for name in sorted(set(header) - set(declares)):
         found.append(f"{name}: no Declare")
     for name, d in declares.items():
@@ -111,6 +124,40 @@ def problems(module_text, header_text, dll_exports):
                 found.append(f"{name}: {pname} is {passing} {ptype}, must be ByVal {C_TYPES[ctype]}")
         if d["result"].lower() != "long":
             found.append(f"{name}: result As {d['result']}, must be As Long")
+    return found
+
+
+def comparable(d):
+    """A Declare as VBA sees it: names and keywords in any case."""
+    return (d["scope"], d["lib"].lower(), d["entry"],
+            [(p.lower(), n.lower(), t.lower()) for p, n, t in d["params"]], d["result"].lower())
+
+
+def problems(module_text, header_text, dll_exports):
+    """Every mismatch between the module, the exports and the DLL, as text."""
+    found = []
+    header = exports_of_header(header_text)
+    constants = constants_of_module(module_text)
+
+    branches = declare_branches(module_text)
+    if branches is None:
+        found.append("no #If VBA7 Then ... #Else ... #End If around the Declares")
+        declares = declares_of_module(module_text)
+    else:
+        vba7_text, else_text, outside = branches
+        vba7, other = declares_of_module(vba7_text), declares_of_module(else_text)
+        for name in declares_of_module(outside):
+            found.append(f"{name}: declared outside #If VBA7 (64-bit Office wants PtrSafe, VB6 refuses it)")
+        for branch, declares, ptrsafe in (("#If VBA7", vba7, True), ("#Else", other, False)):
+            found += [f"{branch}: {f}" for f in declare_problems(declares, header, dll_exports)]
+            for name, d in declares.items():
+                if d["ptrsafe"] != ptrsafe:
+                    found.append(f"{branch}: {name} " + ("without PtrSafe (64-bit Office does not compile it)"
+                                                         if ptrsafe else "with PtrSafe (VB6 does not compile it)"))
+        for name in sorted(set(vba7) | set(other)):
+            if name not in vba7 or name not in other or comparable(vba7[name]) != comparable(other[name]):
+                found.append(f"{name}: the #If VBA7 and #Else branches declare it differently")
+        declares = vba7
 
     called = set()
     for wrapper, body in wrappers_of_module(module_text):
@@ -167,6 +214,18 @@ class DeclaresMatchTheDll(unittest.TestCase):
             "must be ByVal Long": ("ByVal blockNumber As Long, ByVal idmText", "ByVal blockNumber As Integer, ByVal idmText"),
             "bytes, FelicaSuicaKaisatsu writes up to 97": ("String$(PELKART_GATE_CHARS + 1,", "String$(PELKART_BLOCK_CHARS + 1,"),
             "no Declare": ("Public Declare Function DLLVersion Lib \"Pelkart.dll\" () As Long", ""),
+            # The same Declare must hold in either branch, and each branch as its host wants it.
+            "#Else: FelicaSuicaRecord: blockNumber is ByVal Integer, must be ByVal Long": (
+                "Declare Function FelicaSuicaRecord Lib \"Pelkart.dll\" (ByVal blockText As String, ByVal blockNumber As Long",
+                "Declare Function FelicaSuicaRecord Lib \"Pelkart.dll\" (ByVal blockText As String, ByVal blockNumber As Integer"),
+            "FelicaIDm: the #If VBA7 and #Else branches declare it differently": (
+                "Public Declare Function FelicaIDm Lib", "Private Declare Function FelicaIDm Lib"),
+            "#If VBA7: FelicaRWClose without PtrSafe": (
+                "Declare PtrSafe Function FelicaRWClose Lib", "Declare Function FelicaRWClose Lib"),
+            "#Else: GetSuicaRecordAll with PtrSafe": (
+                "Declare Function GetSuicaRecordAll Lib", "Declare PtrSafe Function GetSuicaRecordAll Lib"),
+            "DLLVersion: declared outside #If VBA7": (
+                "#If VBA7 Then", "Public Declare Function DLLVersion Lib \"Pelkart.dll\" () As Long\n#If VBA7 Then"),
         }
         for what, (old, new) in mistakes.items():
             with self.subTest(what):

@@ -1,5 +1,5 @@
-# int32_t call_checked(void* function, void* object, const uint32_t* arguments,
-#                      int32_t count, int32_t* stack_left, int32_t* registers_kept)
+# intptr_t call_checked(void* function, void* object, const uintptr_t* arguments,
+#                       int32_t count, int32_t* stack_left, int32_t* registers_kept)
 #
 # Pushes count 32-bit arguments, last first, as a VB Declare does, puts object
 # in ECX (for thiscall; stdcall ignores it), and calls function. Afterwards

@@ -26,12 +26,21 @@ Simulator sim;
 struct ExportName {
     const char* name;
     int ordinal;
-    int arguments;  // 32-bit values pushed, besides the object of a member
+    int arguments;  // values passed, besides the object of a member
 };
 
+// The CPelkart members under the decorations of the platform's compiler.
+#if defined(_WIN64)
+const char kConstructor[] = "??0CPelkart@@QEAA@XZ";
+const char kAssignment[] = "??4CPelkart@@QEAAAEAV0@AEBV0@@Z";
+#else
+const char kConstructor[] = "??0CPelkart@@QAE@XZ";
+const char kAssignment[] = "??4CPelkart@@QAEAAV0@ABV0@@Z";
+#endif
+
 const ExportName kExports[] = {
-    {"??0CPelkart@@QAE@XZ", 1, 0},
-    {"??4CPelkart@@QAEAAV0@ABV0@@Z", 2, 1},
+    {kConstructor, 1, 0},
+    {kAssignment, 2, 1},
     {"DLLVersion", 3, 0},
     {"FelicaGetLastError", 4, 0},
     {"FelicaIDm", 5, 2},
@@ -111,7 +120,8 @@ TEST(Exports, EveryExportIsFoundByNameAndByOrdinalAtTheSameAddress) {
 }
 
 // VB raises "Bad DLL calling convention" when a function leaves the stack
-// pointer elsewhere than where it found it.
+// pointer elsewhere than where it found it. On x64 the caller removes the
+// arguments, and the callee must keep every nonvolatile register.
 TEST(Exports, EveryFunctionRemovesItsArgumentsAndKeepsTheCallersRegisters) {
     for (bool open : {false, true}) {
         for (const ExportName& e : kExports) {
@@ -124,10 +134,10 @@ TEST(Exports, EveryFunctionRemovesItsArgumentsAndKeepsTheCallersRegisters) {
             static char first[700], second[700];
             // Texts go as pointers, blockNumber as a Long by value.
             const bool numbered = e.arguments == 3;
-            const uint32_t arguments[3] = {
-                reinterpret_cast<uint32_t>(first),
-                numbered ? 3u : reinterpret_cast<uint32_t>(second),
-                reinterpret_cast<uint32_t>(second)};
+            const uintptr_t arguments[3] = {
+                reinterpret_cast<uintptr_t>(first),
+                numbered ? 3u : reinterpret_cast<uintptr_t>(second),
+                reinterpret_cast<uintptr_t>(second)};
             int32_t left = -1, kept = 0;
             call_checked(Export(e.name), nullptr, arguments, e.arguments, &left, &kept);
             EXPECT_EQ(left, 0);
@@ -136,19 +146,42 @@ TEST(Exports, EveryFunctionRemovesItsArgumentsAndKeepsTheCallersRegisters) {
     }
 }
 
+// A Long reaches a 64-bit function in the low half of a 64-bit register or
+// stack slot, and nothing says what lies above it: blockNumber is the low
+// 32 bits alone. (On x86 the slot is the Long itself.)
+TEST(Exports, ABlockNumberIsTheLow32BitsOfItsArgument) {
+    const uintptr_t block_three = ~uintptr_t{0xFFFFFFFFu} | 3u;
+    for (const std::string name : {"FelicaSuicaRecord", "GetSuicaRecord"}) {
+        SCOPED_TRACE(name);
+        FreshReader();
+        const bool connected = name == "FelicaSuicaRecord";
+        if (connected) {
+            ASSERT_EQ(Function<NoArguments>("FelicaRWOpen")(), 1);
+        }
+        OutBuffer block(33), idm(17);
+        const uintptr_t arguments[3] = {reinterpret_cast<uintptr_t>(block.data()), block_three,
+                                        reinterpret_cast<uintptr_t>(idm.data())};
+        int32_t left = -1, kept = 0;
+        const intptr_t result = call_checked(Export(name.c_str()), nullptr, arguments, 3, &left, &kept);
+        EXPECT_EQ(static_cast<int32_t>(result), 1);
+        EXPECT_TRUE(block.Holds(Hex(card.history + 16 * 3, 16)));
+        EXPECT_TRUE(idm.Holds(Hex(card.idm, 8)));
+    }
+}
+
 TEST(Exports, CPelkartMembersAreThiscallAndReturnTheObjectWritingNothing) {
     OutBuffer left(8), right(8);
     int32_t stack_left = -1, kept = 0;
-    const int32_t constructed =
-        call_checked(Export("??0CPelkart@@QAE@XZ"), left.data(), nullptr, 0, &stack_left, &kept);
-    EXPECT_EQ(constructed, reinterpret_cast<int32_t>(left.data()));
+    const intptr_t constructed =
+        call_checked(Export(kConstructor), left.data(), nullptr, 0, &stack_left, &kept);
+    EXPECT_EQ(constructed, reinterpret_cast<intptr_t>(left.data()));
     EXPECT_EQ(stack_left, 0);
     EXPECT_EQ(kept, 1);
 
-    const uint32_t from[1] = {reinterpret_cast<uint32_t>(right.data())};
-    const int32_t assigned = call_checked(Export("??4CPelkart@@QAEAAV0@ABV0@@Z"), left.data(),
-                                          from, 1, &stack_left, &kept);
-    EXPECT_EQ(assigned, reinterpret_cast<int32_t>(left.data()));
+    const uintptr_t from[1] = {reinterpret_cast<uintptr_t>(right.data())};
+    const intptr_t assigned = call_checked(Export(kAssignment), left.data(),
+                                           from, 1, &stack_left, &kept);
+    EXPECT_EQ(assigned, reinterpret_cast<intptr_t>(left.data()));
     EXPECT_EQ(stack_left, 0);  // the assignment removed its one argument
     EXPECT_EQ(kept, 1);
     EXPECT_TRUE(left.Untouched());
@@ -158,13 +191,15 @@ TEST(Exports, CPelkartMembersAreThiscallAndReturnTheObjectWritingNothing) {
 TEST(Module, EntryReturnsTrueForEveryNotificationAndCallsNothing) {
     auto base = reinterpret_cast<const uint8_t*>(pelkart);
     auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     void* entry = const_cast<uint8_t*>(base + nt->OptionalHeader.AddressOfEntryPoint);
     sim.reset();
     for (uint32_t reason : {DLL_PROCESS_ATTACH, DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH}) {
-        const uint32_t arguments[3] = {reinterpret_cast<uint32_t>(pelkart), reason, 0};
+        const uintptr_t arguments[3] = {reinterpret_cast<uintptr_t>(pelkart), reason, 0};
         int32_t left = -1, kept = 0;
-        EXPECT_EQ(call_checked(entry, nullptr, arguments, 3, &left, &kept), TRUE) << reason;
+        // A BOOL is 32 bits: what lies above them in RAX on x64 means nothing.
+        EXPECT_EQ(static_cast<int32_t>(call_checked(entry, nullptr, arguments, 3, &left, &kept)),
+                  TRUE) << reason;
         EXPECT_EQ(left, 0);
     }
     EXPECT_EQ(sim.log_count(), 0);

@@ -10,8 +10,11 @@
 
 #include "../../sim/felica_sim.h"
 
-extern "C" int32_t call_checked(void* function, void* object, const uint32_t* arguments,
-                                int32_t count, int32_t* stack_left, int32_t* registers_kept);
+// Calls function as a VB Declare does, and reports whether the callee left
+// the stack pointer and the caller's registers as it found them
+// (call_checked.S on x86, call_checked_x64.S on x64).
+extern "C" intptr_t call_checked(void* function, void* object, const uintptr_t* arguments,
+                                 int32_t count, int32_t* stack_left, int32_t* registers_kept);
 
 // A folder given as a Unix path (as CTest passes it) in Wine's Z: form.
 inline std::string WindowsPath(std::string path) {
