@@ -1,5 +1,7 @@
 #include "hex.h"
 
+#include <stddef.h>
+
 namespace {
 
 const char kDigits[] = "0123456789ABCDEF";
@@ -8,8 +10,9 @@ const char kDigits[] = "0123456789ABCDEF";
 void WriteDigits(const uint8_t* source, int32_t count, char* output) {
     for (int32_t i = 0; i < count; ++i) {
         const uint8_t byte = source[i];
-        output[2 * i] = kDigits[byte >> 4];
-        output[2 * i + 1] = kDigits[byte & 0x0F];
+        char* const digits = output + 2 * static_cast<ptrdiff_t>(i);
+        digits[0] = kDigits[byte >> 4];
+        digits[1] = kDigits[byte & 0x0F];
     }
 }
 
@@ -19,7 +22,7 @@ void HexRunFormatter(const uint8_t* source, int32_t count, char* output) {
     if (output == nullptr) return;
     if (count < 0) count = 0;
     WriteDigits(source, count, output);
-    output[2 * count] = '\0';
+    output[2 * static_cast<ptrdiff_t>(count)] = '\0';
 }
 
 void IdHexFormatter(const uint8_t* source, char* output) {

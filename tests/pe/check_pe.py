@@ -6,6 +6,7 @@ Declare see of it. Expected names come from the module-definition files.
 """
 import pathlib
 import re
+import subprocess
 import sys
 import unittest
 
@@ -23,6 +24,32 @@ ARCHES = {
                 exports_def="src/exports/Pelkart-x64.def"),
 }
 EXPECT = ARCHES[ARCH]
+OBJDUMP = "/usr/lib/llvm-16/bin/llvm-objdump"
+
+
+def frameless_body(dll, address):
+    """The jump targets of the function at address if it makes no frame and
+    calls nothing before its ret or jmp, else None (llvm-objdump 16)."""
+    out = subprocess.run([OBJDUMP, "-d", "--no-show-raw-insn", f"--start-address={address:#x}",
+                          f"--stop-address={address + 64:#x}", str(dll)],
+                         capture_output=True, text=True, check=True).stdout
+    targets = []
+    for line in out.splitlines():
+        m = re.match(r"\s*[0-9a-f]+:\s+(\w+)\s*(.*)", line)
+        if not m:
+            continue
+        op, args = m.groups()
+        if op.startswith("call") or op.startswith("push") or (op.startswith("sub") and "%rsp" in args):
+            return None
+        if op.startswith("ret"):
+            return targets
+        if op == "jmp":
+            target = re.match(r"0x([0-9a-f]+)", args)
+            if target is None:
+                return None
+            targets.append(int(target.group(1), 16))
+            return targets
+    return None
 
 
 def def_entries(path):
@@ -105,21 +132,30 @@ class PelkartImage(unittest.TestCase):
             self.assertFalse(s.Characteristics & write and s.Characteristics & execute, s.Name)
 
     @unittest.skipUnless(ARCH == "x64", "x86 unwinds without tables")
-    def test_every_function_that_calls_the_reader_has_unwind_data(self):
+    def test_every_function_with_a_frame_has_unwind_data(self):
         # On x64 Windows finds a function's frame from the exception table
         # alone: an exception or a stack walk through a function that is not
-        # listed goes astray. Only DLLVersion and the CPelkart members, which
-        # neither call nor touch the stack, may go without.
+        # listed goes astray. A function may go without only if it makes no
+        # frame and calls nothing (DLLVersion, the CPelkart members, and an
+        # export that only jumps on to a routine, which must be listed).
         functions = [(f.struct.BeginAddress, f.struct.EndAddress)
                      for f in getattr(self.pe, "DIRECTORY_ENTRY_EXCEPTION", [])]
         text = next(s for s in self.pe.sections if s.Name.rstrip(b"\0") == b".text")
         for begin, end in functions:
             self.assertTrue(text.contains_rva(begin) and begin < end <= text.VirtualAddress + text.Misc_VirtualSize)
+
+        def listed(rva):
+            return any(b <= rva < e for b, e in functions)
+
+        base = self.pe.OPTIONAL_HEADER.ImageBase
         for symbol in self.pe.DIRECTORY_ENTRY_EXPORT.symbols:
-            if symbol.ordinal <= 3:
-                continue
             with self.subTest(symbol.name.decode()):
-                self.assertTrue(any(b <= symbol.address < e for b, e in functions))
+                if listed(symbol.address):
+                    continue
+                body = frameless_body(DLL, base + symbol.address)
+                self.assertIsNotNone(body, "makes a frame or calls, but has no unwind data")
+                for target in body:
+                    self.assertTrue(listed(target - base), f"jumps to {target:#x}, which has no unwind data")
 
     def test_version_record(self):
         entries = self.pe.DIRECTORY_ENTRY_RESOURCE.entries
