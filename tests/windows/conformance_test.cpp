@@ -120,12 +120,13 @@ TEST(Exports, EveryExportIsFoundByNameAndByOrdinalAtTheSameAddress) {
 }
 
 // VB raises "Bad DLL calling convention" when a function leaves the stack
-// pointer elsewhere than where it found it. On x64 the caller removes the
-// arguments, and the callee must keep every nonvolatile register.
-TEST(Exports, EveryFunctionRemovesItsArgumentsAndKeepsTheCallersRegisters) {
+// pointer elsewhere than where it found it. On x86 each function removes its
+// own arguments (stdcall); on x64 the caller removes them. On both the
+// callee must keep every nonvolatile register of the caller.
+TEST(Exports, EveryFunctionLeavesTheCallersStackAndRegistersAsTheyWere) {
     for (bool open : {false, true}) {
         for (const ExportName& e : kExports) {
-            if (e.ordinal <= 2) continue;  // the members are thiscall: below
+            if (e.ordinal <= 2) continue;  // the members take the object: below
             SCOPED_TRACE(std::string(e.name) + (open ? ", reader open" : ", reader closed"));
             FreshReader();
             if (open) {
@@ -169,7 +170,9 @@ TEST(Exports, ABlockNumberIsTheLow32BitsOfItsArgument) {
     }
 }
 
-TEST(Exports, CPelkartMembersAreThiscallAndReturnTheObjectWritingNothing) {
+// The members take the object as a C++ compiler passes this (thiscall on
+// x86, the first argument on x64) and return it.
+TEST(Exports, CPelkartMembersTakeTheObjectAndReturnItWritingNothing) {
     OutBuffer left(8), right(8);
     int32_t stack_left = -1, kept = 0;
     const intptr_t constructed =
