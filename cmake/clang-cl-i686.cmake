@@ -1,26 +1,4 @@
-# Cross-compiles the product DLL for 32-bit Windows (MSVC ABI) with LLVM 16,
-# without a Windows SDK and without a C runtime.
-set(CMAKE_SYSTEM_NAME Windows)
+# The product DLL for 32-bit Windows: the build that 32-bit Office and VB6 load.
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
-set(PELKART_LLVM_BIN "/usr/lib/llvm-16/bin" CACHE PATH "LLVM 16 tool folder")
-
-set(CMAKE_C_COMPILER   "${PELKART_LLVM_BIN}/clang-cl")
-set(CMAKE_CXX_COMPILER "${PELKART_LLVM_BIN}/clang-cl")
-set(CMAKE_LINKER       "${PELKART_LLVM_BIN}/lld-link")
-set(CMAKE_AR           "${PELKART_LLVM_BIN}/llvm-lib")
-set(CMAKE_RC_COMPILER  "${PELKART_LLVM_BIN}/llvm-rc")
-set(CMAKE_MT           "${PELKART_LLVM_BIN}/llvm-mt")
-set(PELKART_DLLTOOL    "${PELKART_LLVM_BIN}/llvm-dlltool")
-
-set(CMAKE_C_COMPILER_TARGET   i686-pc-windows-msvc)
-set(CMAKE_CXX_COMPILER_TARGET i686-pc-windows-msvc)
-
-# There are no Windows libraries to link a probe program against.
-set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
-
-# The module links nothing but felica.dll: no default Windows libraries, and
-# none of the compile flags that assume a C runtime (/EHsc, /GR, /MD).
-set(CMAKE_CXX_STANDARD_LIBRARIES "" CACHE STRING "" FORCE)
-set(CMAKE_CXX_FLAGS_INIT "")
-set(CMAKE_MSVC_RUNTIME_LIBRARY "")
+set(PELKART_MSVC_TARGET i686-pc-windows-msvc)
+include(${CMAKE_CURRENT_LIST_DIR}/clang-cl.cmake)
