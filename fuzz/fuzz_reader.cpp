@@ -83,20 +83,6 @@ void WriteStatus(block_result* result, uint8_t blocks) {
 
 }  // namespace
 
-const char* OpName(Op op) {
-    switch (op) {
-        case Op::Initialize: return "initialize_library";
-        case Op::Dispose: return "dispose_library";
-        case Op::Open: return "open_reader_writer_auto";
-        case Op::Close: return "close_reader_writer";
-        case Op::Poll: return "polling_and_get_card_information";
-        case Op::ReadBlock: return "read_block_without_encryption";
-        case Op::ReadService: return "polling_and_read_service_without_encryption";
-        case Op::LastError: return "get_last_error_types";
-    }
-    return "?";
-}
-
 namespace fuzz_reader {
 
 void Begin(Input& in) {

@@ -29,10 +29,7 @@
 
 #include "input.h"
 #include "reader/felica.h"
-
-enum class Op : uint8_t { Initialize, Dispose, Open, Close, Poll, ReadBlock, ReadService, LastError };
-
-const char* OpName(Op op);
+#include "reader_ops.h"
 
 // One call as the reader library received and answered it. Data arrays hold
 // the bytes the library wrote, with 00 for every byte it did not write.

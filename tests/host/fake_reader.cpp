@@ -14,34 +14,16 @@ thread_local const Card* thread_card = nullptr;
 thread_local const uint8_t* polled_idm = nullptr;
 }
 
-const char* OpName(Op op) {
-    switch (op) {
-        case Op::Initialize: return "initialize_library";
-        case Op::Dispose: return "dispose_library";
-        case Op::Open: return "open_reader_writer_auto";
-        case Op::Close: return "close_reader_writer";
-        case Op::Poll: return "polling_and_get_card_information";
-        case Op::ReadBlock: return "read_block_without_encryption";
-        case Op::ReadService: return "polling_and_read_service_without_encryption";
-        case Op::LastError: return "get_last_error_types";
-    }
-    return "?";
-}
-
 std::vector<Op> Ops(const std::string& letters) {
     std::vector<Op> ops;
     for (char letter : letters) {
-        switch (letter) {
-            case 'I': ops.push_back(Op::Initialize); break;
-            case 'O': ops.push_back(Op::Open); break;
-            case 'P': ops.push_back(Op::Poll); break;
-            case 'R': ops.push_back(Op::ReadBlock); break;
-            case 'S': ops.push_back(Op::ReadService); break;
-            case 'C': ops.push_back(Op::Close); break;
-            case 'D': ops.push_back(Op::Dispose); break;
-            case 'E': ops.push_back(Op::LastError); break;
-            default: ADD_FAILURE() << "no call is written '" << letter << "'";
+        const std::string all = kOpLetters;
+        const size_t op = all.find(letter);
+        if (letter == '\0' || op == std::string::npos) {
+            ADD_FAILURE() << "no call is written '" << letter << "'";
+            continue;
         }
+        ops.push_back(static_cast<Op>(op));
     }
     return ops;
 }

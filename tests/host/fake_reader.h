@@ -20,12 +20,9 @@
 #include <vector>
 
 #include "hex_oracle.h"
+#include "reader_ops.h"
 
-enum class Op { Initialize, Dispose, Open, Close, Poll, ReadBlock, ReadService, LastError };
-
-const char* OpName(Op op);
-// A call sequence written one letter a call: I initialize, O open, P poll,
-// R read block, S read service, C close, D dispose, E last error.
+// A call sequence written one letter a call (kOpLetters).
 std::vector<Op> Ops(const std::string& letters);
 void PrintTo(Op op, std::ostream* os);
 

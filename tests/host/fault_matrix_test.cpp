@@ -38,7 +38,7 @@ public:
 
     std::string Calls() const {
         std::string letters;
-        for (Op op : reader_->ops()) letters += "IDOCPRSE"[static_cast<int>(op)];
+        for (Op op : reader_->ops()) letters += OpLetter(op);
         return letters;
     }
 

@@ -9,6 +9,11 @@
 #include <string>
 
 #include "../../sim/felica_sim.h"
+#include "../common/reader_ops.h"
+
+static_assert(static_cast<int>(Op::Initialize) == kSimInitialize &&
+                  static_cast<int>(Op::LastError) == kSimLastError && kSimOpCount == 8,
+              "the simulator numbers the operations as the other test doubles do");
 
 // Calls function as a VB Declare does, and reports whether the callee left
 // the stack pointer and the caller's registers as it found them
@@ -47,10 +52,9 @@ struct Simulator {
     // The calls since the last reset, one letter a call: I initialize, O open,
     // P poll, R read block, S read service, C close, D dispose, E last error.
     std::string Calls() const {
-        static const char kLetters[] = "IDOCPRSE";
         std::string calls;
         SimCall call;
-        for (int32_t i = 0; log_entry(i, &call); ++i) calls += kLetters[call.op];
+        for (int32_t i = 0; log_entry(i, &call); ++i) calls += kOpLetters[call.op];
         return calls;
     }
 
